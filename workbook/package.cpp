@@ -1,0 +1,361 @@
+#include "workbook/package.h"
+
+#include <zip.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "textformats/errors.h"
+#include "textformats/stream.h"
+#include "textformats/xmlreader.h"
+#include "workbook/workbookpart.h"
+#include "workbook/xlsxerrors.h"
+
+namespace tabulon {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t kCopyBufferBytes = 8192;
+
+std::string& extractionFolderSlot() {
+  static std::string folder;
+  return folder;
+}
+
+OSError osError(const std::error_code& ec, const fs::path& path) {
+  return OSError(ec.message() + ": " + path.string());
+}
+
+// Splits name into its path components ("/" and "\" both separate), dropping
+// "." and empty ones and letting ".." remove the one before. Returns false
+// when the name is absolute in a way a leading "/" does not cover (a drive)
+// or climbs above its root.
+bool normalizeComponents(std::string_view name, std::vector<std::string_view>& out) {
+  out.clear();
+  if (name.size() >= 2 && name[1] == ':') return false;  // C:... is a drive on Windows
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("/\\", start);
+    if (end == std::string_view::npos) end = name.size();
+    std::string_view part = name.substr(start, end - start);
+    if (part == "..") {
+      if (out.empty()) return false;
+      out.pop_back();
+    } else if (!part.empty() && part != ".") {
+      out.push_back(part);
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+fs::path joinComponents(const std::string& folder, const std::vector<std::string_view>& parts) {
+  fs::path p(folder);
+  for (std::string_view part : parts) p /= fs::path(std::string(part));
+  return p;
+}
+
+// Creates dir with its parents; a path component that exists as a file is the
+// IOError of the failure table.
+void createDirectories(const fs::path& dir) {
+  std::error_code ec;
+  if (fs::create_directories(dir, ec) || !ec) return;
+  for (fs::path p = dir; !p.empty() && p != p.root_path(); p = p.parent_path()) {
+    std::error_code sec;
+    fs::file_status st = fs::status(p, sec);
+    if (!sec && fs::exists(st) && !fs::is_directory(st)) {
+      throw IOError("Failed to create '" + dir.string() + "'");
+    }
+    if (p == p.parent_path()) break;
+  }
+  throw osError(ec, dir);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+InvalidXlsxFileError entryError(const char* what, const ArchiveReader& archive,
+                                const std::string& entryName) {
+  return InvalidXlsxFileError(std::string("[ZIP] ") + what + " in " + archive.path() + ": " +
+                              entryName);
+}
+
+int64_t compressedSize(ArchiveReader& archive, const std::string& entryName) {
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat(archive.handle(), entryName.c_str(), 0, &st) != 0) return 0;
+  if ((st.valid & ZIP_STAT_COMP_SIZE) == 0) return 0;
+  return static_cast<int64_t>(st.comp_size);
+}
+
+}  // namespace
+
+// ---- The extraction folder --------------------------------------------------
+
+const std::string& extractionFolder() {
+  std::string& folder = extractionFolderSlot();
+  if (folder.empty()) folder = extractionFolderFor(std::getenv("TEMP"), std::getenv("TMPDIR"));
+  return folder;
+}
+
+void setExtractionFolder(std::string folder) { extractionFolderSlot() = std::move(folder); }
+
+std::string extractionLockPath() { return extractionFolder() + ".lock"; }
+
+void removeFolderTree(const std::string& folder) {
+  std::error_code ec;
+  fs::file_status top = fs::symlink_status(folder, ec);
+  if (ec || !fs::exists(top)) return;
+  if (!fs::is_directory(top)) {
+    // A link or file standing where the folder belongs: remove it, never follow it.
+    if (!fs::remove(folder, ec) && ec) throw osError(ec, folder);
+    return;
+  }
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    entries.push_back(it->path());
+  }
+  if (ec) throw osError(ec, folder);
+  for (const fs::path& entry : entries) {
+    fs::file_status st = fs::symlink_status(entry, ec);
+    if (!ec && fs::is_directory(st)) {
+      removeFolderTree(entry.string());
+      continue;
+    }
+    if (fs::remove(entry, ec) || !ec) continue;
+    if (ec == std::errc::no_such_file_or_directory) continue;
+    if (ec == std::errc::permission_denied) {
+      // A read-only file (Windows): make it writable and try once more.
+      std::error_code pec;
+      fs::permissions(entry, fs::perms::owner_write, fs::perm_options::add, pec);
+      if (fs::remove(entry, ec) || !ec) continue;
+    }
+    throw osError(ec, entry);
+  }
+  if (!fs::remove(folder, ec) && ec && ec != std::errc::no_such_file_or_directory) {
+    throw osError(ec, folder);
+  }
+}
+
+void removeExtractionFolder() { removeFolderTree(extractionFolder()); }
+
+// ---- Part names -------------------------------------------------------------
+
+std::string partPath(const std::string& folder, std::string_view partName,
+                     const std::string& fileName) {
+  std::vector<std::string_view> parts;
+  if (!normalizeComponents(partName, parts) || parts.empty()) {
+    throw InvalidXlsxFileError("[ZIP] unsafe part name in " + fileName + ": " +
+                               std::string(partName));
+  }
+  return joinComponents(folder, parts).string();
+}
+
+std::string shortPartName(std::string_view partName) {
+  size_t slash = partName.find_last_of("/\\");
+  std::string_view last = slash == std::string_view::npos ? partName : partName.substr(slash + 1);
+  size_t dot = last.rfind('.');
+  return std::string(dot == std::string_view::npos ? last : last.substr(0, dot));
+}
+
+// ---- The archive ------------------------------------------------------------
+
+int32_t ArchiveEntryStream::read(char* dst, int32_t n) {
+  if (f_ == nullptr) return -1;
+  zip_int64_t got = zip_fread(f_, dst, static_cast<zip_uint64_t>(n));
+  if (got == 0) atEnd_ = true;
+  return got < 0 ? -1 : static_cast<int32_t>(got);
+}
+
+void ArchiveEntryStream::close() {
+  if (f_ != nullptr) zip_fclose(f_);
+  f_ = nullptr;
+}
+
+bool ArchiveReader::open(const std::string& path) {
+  close();
+  int error = 0;
+  w_ = zip_open(path.c_str(), 0, &error);
+  path_ = path;
+  return w_ != nullptr;
+}
+
+void ArchiveReader::close() {
+  // Opened read-only: closing writes nothing back, so it cannot fail usefully.
+  if (w_ != nullptr) zip_close(w_);
+  w_ = nullptr;
+}
+
+bool openArchive(ArchiveReader& archive, const std::string& path) { return archive.open(path); }
+
+void closeArchive(ArchiveReader& archive) { archive.close(); }
+
+std::unique_ptr<ArchiveEntryStream> openEntryStream(ArchiveReader& archive,
+                                                    const std::string& entryName) {
+  if (!archive.isOpen()) return nullptr;
+  zip_file_t* f = zip_fopen(archive.handle(), entryName.c_str(), 0);
+  if (f == nullptr) return nullptr;
+  return std::make_unique<ArchiveEntryStream>(f);
+}
+
+bool inflateLimitExceeded(int64_t inflatedBytes, int64_t compressedBytes,
+                          const InflateLimits& limits) {
+  if (inflatedBytes > limits.maxEntryBytes) return true;
+  if (inflatedBytes <= limits.ratioFloorBytes) return false;
+  // compressedBytes * maxRatio cannot overflow for any archive libzip opens.
+  return inflatedBytes > compressedBytes * limits.maxRatio;
+}
+
+void extractFile(ArchiveReader& archive, const std::string& entryName,
+                 const std::string& destPath, const InflateLimits& limits) {
+  FilePtr out(std::fopen(destPath.c_str(), "wb"));
+  if (!out) throw IOError("Failed to create output file: " + destPath);
+  std::unique_ptr<ArchiveEntryStream> entry = openEntryStream(archive, entryName);
+  if (!entry) throw entryError("unreadable entry", archive, entryName);
+  const int64_t compressed = compressedSize(archive, entryName);
+  std::vector<char> buffer(kCopyBufferBytes);
+  int64_t inflated = 0;
+  for (;;) {
+    int32_t got = entry->read(buffer.data(), kCopyBufferBytes);
+    if (got == 0) break;
+    if (got < 0) throw entryError("unreadable entry", archive, entryName);
+    inflated += got;
+    if (inflateLimitExceeded(inflated, compressed, limits)) {
+      throw entryError("entry too large", archive, entryName);
+    }
+    if (std::fwrite(buffer.data(), 1, static_cast<size_t>(got), out.get()) !=
+        static_cast<size_t>(got)) {
+      throw IOError("Failed to write output file: " + destPath);
+    }
+  }
+  entry->close();
+  std::FILE* f = out.release();
+  if (std::fclose(f) != 0) throw IOError("Failed to write output file: " + destPath);
+}
+
+void extractArchive(ArchiveReader& archive, const std::string& destFolder,
+                    const InflateLimits& limits) {
+  createDirectories(destFolder);
+  const int count = zip_get_num_files(archive.handle());
+  std::vector<std::string_view> parts;
+  for (int i = 0; i < count; ++i) {
+    const char* raw = zip_get_name(archive.handle(), static_cast<zip_uint64_t>(i), 0);
+    if (raw == nullptr) throw entryError("unreadable entry", archive, "#" + std::to_string(i));
+    const std::string name(raw);
+    const bool isDirectory = !name.empty() && (name.back() == '/' || name.back() == '\\');
+    const bool absolute = !name.empty() && (name.front() == '/' || name.front() == '\\');
+    if (absolute || !normalizeComponents(name, parts) || (parts.empty() && !isDirectory)) {
+      throw entryError("unsafe entry name", archive, name);
+    }
+    if (parts.empty()) continue;  // "./" and the like: the folder itself
+    const fs::path dest = joinComponents(destFolder, parts);
+    if (isDirectory) {
+      createDirectories(dest);
+      continue;
+    }
+    if (parts.size() > 1) createDirectories(dest.parent_path());
+    extractFile(archive, name, dest.string(), limits);
+  }
+}
+
+void extractXml(const std::string& fileName, const InflateLimits& limits) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fileName, ec)) {
+    throw NotExistsXlsxFileError("No such xlsx file: " + fileName);
+  }
+  ArchiveReader archive;
+  if (!openArchive(archive, fileName)) {
+    throw InvalidXlsxFileError("[ZIP] Can't open xlsx file: " + fileName);
+  }
+  // A folder left by an interrupted read would mix its parts with this package's.
+  removeExtractionFolder();
+  try {
+    extractArchive(archive, extractionFolder(), limits);
+  } catch (...) {
+    closeArchive(archive);
+    try {
+      removeExtractionFolder();
+    } catch (const Error&) {
+      // The extraction error is the one to report.
+    }
+    throw;
+  }
+  closeArchive(archive);
+}
+
+PackageSession::PackageSession(const std::string& fileName, const InflateLimits& limits)
+    : fileName_(fileName) {
+  // Checked before taking the lock so that a missing file touches nothing.
+  std::error_code ec;
+  if (!fs::is_regular_file(fileName, ec)) {
+    throw NotExistsXlsxFileError("No such xlsx file: " + fileName);
+  }
+  lock_ = std::make_unique<ExtractionLock>();
+  extractXml(fileName, limits);
+}
+
+PackageSession::~PackageSession() {
+  if (removed_) return;
+  try {
+    removeExtractionFolder();
+  } catch (const Error&) {
+    // Already leaving by an error, which is the one to report.
+  }
+}
+
+std::string PackageSession::pathOf(std::string_view partName) const {
+  return partPath(folder(), partName, fileName_);
+}
+
+void PackageSession::finish() {
+  removed_ = true;
+  removeExtractionFolder();
+}
+
+// ---- The part directory -----------------------------------------------------
+
+namespace {
+
+void readOverride(XmlReader& r, PartDirectory& directory) {
+  for (nextXmlEvent(r); r.kind != xmlElementEnd && r.kind != xmlEof; nextXmlEvent(r)) {
+    if (r.kind == xmlAttribute && attributeName(r) == "PartName") {
+      directory[shortPartName(attributeValue(r))] = attributeValue(r);
+    }
+  }
+}
+
+}  // namespace
+
+PartDirectory parseContentTypes(const std::string& path) {
+  std::unique_ptr<InputStream> input = openFileStream(path);
+  if (!input) throw IOError("Unable to read file: " + path);
+  XmlReader r;
+  openXmlReader(r, std::move(input), path);
+  const std::string overrideTag = namespacePrefix(r) + "Override";
+  PartDirectory directory;
+  while (r.kind != xmlEof) {
+    if (isElement(r, xmlElementOpen, overrideTag)) readOverride(r, directory);
+    nextXmlEvent(r);
+  }
+  closeXmlReader(r);
+  auto workbook = directory.find("workbook");
+  if (workbook == directory.end() || workbook->second.empty()) {
+    directory["workbook"] = "xl/workbook.xml";
+  }
+  return directory;
+}
+
+const std::string& directoryEntry(const PartDirectory& directory, const std::string& key) {
+  auto it = directory.find(key);
+  if (it == directory.end()) throw keyNotFound(key);
+  return it->second;
+}
+
+}  // namespace tabulon
