@@ -83,6 +83,9 @@ struct XmlReader : BufferedLexer {
   bool cIsEmpty = true;               // c holds no saved name
   std::string filename;               // as given at open; only for messages
   XmlReaderOptions options = 0;
+  // Kind of the last raw token read, delivered or skipped (a skipped comment
+  // or whitespace run included); decides whether a whitespace run is delivered.
+  XmlEventType lastToken = xmlError;
 
   XmlReader() = default;
   XmlReader(const XmlReader&) = delete;
