@@ -121,11 +121,15 @@ class CellTexts {
   }
   // Throws RangeError "sheet too large: " past 2 GiB - 1 bytes of text.
   void push_back(std::string_view text);
+  // Appends count empty cells.
+  void appendEmpty(size_t count) { ends_.insert(ends_.end(), count, textEnd()); }
   void reserve(size_t cells) { ends_.reserve(cells); }
   // Byte size of all texts together.
   size_t textBytes() const { return bytes_.size(); }
 
  private:
+  uint32_t textEnd() const { return ends_.empty() ? 0 : ends_.back(); }
+
   std::string bytes_;
   std::vector<uint32_t> ends_;
 };

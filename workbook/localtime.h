@@ -1,0 +1,19 @@
+// The local time zone, as the platform knows it.
+#ifndef TABULON_WORKBOOK_LOCALTIME_H_
+#define TABULON_WORKBOOK_LOCALTIME_H_
+
+#include <cstdint>
+
+namespace tabulon {
+
+// The offset from UTC, in seconds east, of the local zone at the given wall
+// clock time (seconds since 1970-01-01 00:00:00 of the local calendar, as if
+// it were UTC), with daylight-saving time applied as the platform says. A wall
+// time that falls into a daylight-saving gap gets the offset the platform
+// picks; one the platform cannot convert gets the offset at 1970-01-01.
+// Follows the TZ setting in force at the call.
+int32_t localUtcOffsetAt(int64_t wallSeconds);
+
+}  // namespace tabulon
+
+#endif  // TABULON_WORKBOOK_LOCALTIME_H_
