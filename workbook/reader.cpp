@@ -1,0 +1,103 @@
+#include "workbook/reader.h"
+
+#include <filesystem>
+
+#include "workbook/package.h"
+#include "workbook/sharedstrings.h"
+#include "workbook/styles.h"
+#include "workbook/workbookpart.h"
+#include "workbook/worksheet.h"
+#include "workbook/xlsxerrors.h"
+
+namespace tabulon {
+
+namespace {
+
+// What every read needs first: the part directory and the workbook part.
+struct WorkbookParts {
+  PartDirectory directory;
+  std::string workbookPart;  // its part name, as in the directory
+  WorkbookInfo info;
+};
+
+WorkbookParts readWorkbookParts(const PackageSession& package) {
+  WorkbookParts parts;
+  parts.directory = parseContentTypes(package.pathOf("[Content_Types].xml"));
+  parts.workbookPart = directoryEntry(parts.directory, "workbook");
+  parts.info = parseWorkbook(package.pathOf(parts.workbookPart));
+  return parts;
+}
+
+bool isPartPresent(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+// The worksheet part of one sheet: the target of its relationship when that
+// part is in the package. Spreadsheet programs renumber worksheet parts when
+// they save while sheetIds persist, so the sheetId rule is only the fallback.
+std::string worksheetPath(const PackageSession& package, const WorkbookParts& parts,
+                          const Relationships& rels, const SheetEntry& sheet) {
+  auto rel = rels.find(sheet.relId);
+  if (!sheet.relId.empty() && rel != rels.end()) {
+    std::string path = package.pathOf(rel->second);
+    if (isPartPresent(path)) return path;
+  }
+  return package.pathOf(directoryEntry(parts.directory, "sheet" + sheet.sheetId));
+}
+
+}  // namespace
+
+std::vector<std::string> listSheetNames(const std::string& fileName) {
+  PackageSession package(fileName);
+  WorkbookParts parts = readWorkbookParts(package);
+  std::vector<std::string> names;
+  names.reserve(parts.info.sheets.size());
+  for (const SheetEntry& sheet : parts.info.sheets) names.push_back(sheet.name);
+  package.finish();
+  return names;
+}
+
+std::unordered_map<std::string, SheetTable> parseExcel(const std::string& fileName,
+                                                       const std::string& sheetName, bool header,
+                                                       bool skipHeaders, bool quoteSharedStrings,
+                                                       bool trimTrailing) {
+  PackageSession package(fileName);
+  WorkbookParts parts = readWorkbookParts(package);
+
+  // The styles part is optional: without it every cell is General.
+  std::vector<std::string> styles;
+  auto stylesPart = parts.directory.find("styles");
+  if (stylesPart != parts.directory.end()) styles = parseStyles(package.pathOf(stylesPart->second));
+
+  std::vector<std::string> shared;
+  auto sharedPart = parts.directory.find("sharedStrings");
+  if (sharedPart != parts.directory.end()) {
+    shared = parseSharedStrings(package.pathOf(sharedPart->second), quoteSharedStrings);
+  }
+
+  std::vector<const SheetEntry*> wanted;
+  if (sheetName.empty()) {
+    for (const SheetEntry& sheet : parts.info.sheets) wanted.push_back(&sheet);
+  } else {
+    const SheetEntry* sheet = parts.info.find(sheetName);
+    if (sheet == nullptr) throw NotFoundSheetError("no such sheet name: " + sheetName);
+    wanted.push_back(sheet);
+  }
+
+  const Relationships rels =
+      wanted.empty() ? Relationships()
+                     : parseRelationships(package.pathOf(relationshipsPartName(parts.workbookPart)),
+                                          parts.workbookPart);
+  std::unordered_map<std::string, SheetTable> result;
+  for (const SheetEntry* sheet : wanted) {
+    SheetCells cells = parseSheet(worksheetPath(package, parts, rels, *sheet), styles,
+                                  parts.info.date1904, trimTrailing);
+    result[sheet->name] =
+        initSheetTable(cells.rows, cells.cols, cells.cells, shared, header, skipHeaders);
+  }
+  package.finish();
+  return result;
+}
+
+}  // namespace tabulon
