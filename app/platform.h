@@ -1,0 +1,27 @@
+// What the application shell asks of the operating system
+// (platform-posix.cpp, platform-win32.cpp).
+#ifndef TABULON_APP_PLATFORM_H_
+#define TABULON_APP_PLATFORM_H_
+
+#include <string>
+
+namespace tabulon {
+
+// The folder that holds the running executable (not the working directory).
+// Throws OSError when the system cannot tell.
+std::string executableFolder();
+
+// True when the current user may create files in folder.
+bool folderIsWritable(const std::string& folder);
+
+// The per-user folder for Tabulon's configuration when the executable's
+// folder cannot hold it: $XDG_CONFIG_HOME/tabulon (an absolute
+// XDG_CONFIG_HOME only), else $HOME/.config/tabulon; "" when neither is set.
+std::string userConfigFolder();
+
+// True when the standard error stream is a terminal.
+bool stderrIsTerminal();
+
+}  // namespace tabulon
+
+#endif  // TABULON_APP_PLATFORM_H_

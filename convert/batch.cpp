@@ -1,0 +1,208 @@
+#include "convert/batch.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "convert/filenames.h"
+#include "convert/render.h"
+#include "textformats/errors.h"
+#include "workbook/reader.h"
+
+namespace fs = std::filesystem;
+
+namespace tabulon {
+
+int32_t cellWidth = 10;
+
+namespace {
+
+[[noreturn]] void throwOSError(const std::error_code& ec, const fs::path& path) {
+  throw OSError(ec.message() + ": " + path.string());
+}
+
+bool endsWith(const std::string& s, std::string_view suffix) {
+  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The reasons convertWorkbook passes a file over, checked in this order: the
+// size first (a vanished file is an OSError), then the exact ending.
+std::optional<WorkbookOutcome> skipReason(const std::string& path) {
+  std::error_code ec;
+  uintmax_t size = fs::file_size(path, ec);
+  if (ec) throwOSError(ec, path);
+  if (size == 0) return WorkbookOutcome::skippedEmpty;
+  if (!endsWith(path, ".xlsx") && !endsWith(path, ".XLSX")) return WorkbookOutcome::skippedNotXlsx;
+  return std::nullopt;
+}
+
+void createFolder(const std::string& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!ec) return;
+  if (ec == std::errc::file_exists || ec == std::errc::not_a_directory) {
+    throw IOError("Failed to create '" + folder + "'");
+  }
+  throwOSError(ec, folder);
+}
+
+// Writes exactly the bytes of text, replacing any file of that name.
+void writeOutputFile(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) throw IOError("cannot open: " + path.string());
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (out.fail()) throw IOError("cannot write: " + path.string());
+}
+
+// A name that stays one file name inside its folder: "." and ".." and the
+// characters the platform cannot hold in a name become "_". Everything else,
+// case and blanks included, is kept.
+std::string safeFileName(const std::string& name) {
+  if (name == "." || name == "..") return std::string(name.size(), '_');
+  std::string out = name;
+  for (char& c : out) {
+    if (forbiddenInFileName(static_cast<unsigned char>(c))) c = '_';
+  }
+  return out;
+}
+
+// Output folder names already given out in one folder walk. A base name seen
+// before gets the first free "_2", "_3", ... so that two workbooks never mix
+// their sheet files in one folder; the walk order is fixed, so the names are
+// the same on every run over the same tree.
+class FolderNames {
+ public:
+  std::string claim(const std::string& base) {
+    std::string name = base;
+    for (int32_t n = 2; used_.count(folderNameKey(name)) != 0; ++n) {
+      name = base + "_" + std::to_string(n);
+    }
+    used_.insert(folderNameKey(name));
+    return name;
+  }
+
+ private:
+  std::unordered_set<std::string> used_;
+};
+
+struct ListedEntry {
+  std::string name;
+  fs::file_type type;  // of the entry itself: a symbolic link is not followed
+};
+
+// The entries of dir sorted by name, or nullopt when dir cannot be listed.
+// Throws OSError when the listing breaks off after it was opened.
+std::optional<std::vector<ListedEntry>> listFolder(const fs::path& dir) {
+  std::error_code ec;
+  fs::directory_iterator it(dir, ec);
+  if (ec) return std::nullopt;
+  std::vector<ListedEntry> entries;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) throwOSError(ec, dir);
+    std::error_code typeError;
+    fs::file_type type = it->symlink_status(typeError).type();
+    if (typeError) type = fs::file_type::none;  // vanished since listed: passed over
+    entries.push_back({it->path().filename().string(), type});
+  }
+  if (ec) throwOSError(ec, dir);
+  std::sort(entries.begin(), entries.end(),
+            [](const ListedEntry& a, const ListedEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
+fs::path normalFolder(const fs::path& p) {
+  fs::path n = p.lexically_normal();
+  if (!n.has_filename() && n.has_relative_path()) n = n.parent_path();
+  return n;
+}
+
+}  // namespace
+
+std::string outputBaseName(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (!name.empty() && name[0] == '.') name.erase(0, 1);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+std::string outputFolderForFile(const std::string& file) {
+  return (fs::path(file).parent_path() / ("zz_" + outputBaseName(file))).string();
+}
+
+std::string outputRootForFolder(const std::string& folder) {
+  fs::path p = fs::path(folder);
+  if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();  // "In/" is "In"
+  if (p.empty() || p.filename() == "." || p.filename() == "..") {
+    std::error_code ec;
+    p = fs::absolute(p, ec);
+    if (ec) throwOSError(ec, folder);
+    p = normalFolder(p);
+  }
+  return (p.parent_path() / ("zz_" + p.filename().string())).string();
+}
+
+WorkbookOutcome convertWorkbook(const std::string& path, const std::string& outFolder,
+                                const BatchProgress& progress) {
+  if (auto skipped = skipReason(path)) return *skipped;
+  if (progress.workbookStarted) progress.workbookStarted(path);
+  createFolder(outFolder);
+
+  std::vector<std::string> names = listSheetNames(path);
+  if (progress.sheetsListed) progress.sheetsListed(path, static_cast<int32_t>(names.size()));
+  if (names.empty()) return WorkbookOutcome::converted;
+
+  // One full read serves every sheet; each table is dropped once written.
+  auto tables = parseExcel(path, "", /*header=*/true, /*skipHeaders=*/false,
+                           /*quoteSharedStrings=*/false, /*trimTrailing=*/false);
+  for (const std::string& name : names) {
+    auto it = tables.find(name);
+    if (it == tables.end()) throw keyNotFound(name);
+    std::string text = renderSheet(it->second, cellWidth);
+    tables.erase(it);
+    writeOutputFile(fs::path(outFolder) / (safeFileName(name) + ".txt"), text);
+  }
+  return WorkbookOutcome::converted;
+}
+
+void convertFolder(const std::string& folder, const std::string& outRoot,
+                   const BatchProgress& progress) {
+  std::error_code ec;
+  const fs::path absRoot = fs::absolute(outRoot, ec);
+  if (ec) throwOSError(ec, outRoot);
+  createFolder(outRoot);
+  const fs::path rootKey = normalFolder(absRoot);
+
+  FolderNames names;
+  std::vector<fs::path> pending{fs::path()};
+  while (!pending.empty()) {
+    fs::path rel = std::move(pending.back());
+    pending.pop_back();
+    auto entries = listFolder(fs::path(folder) / rel);
+    if (!entries) continue;
+    for (const ListedEntry& entry : *entries) {
+      fs::path entryRel = rel / entry.name;
+      if (entry.type == fs::file_type::directory) {
+        pending.push_back(std::move(entryRel));
+        continue;
+      }
+      if (entry.type != fs::file_type::regular) continue;  // links, devices, vanished
+      const std::string full = (fs::path(folder) / entryRel).string();
+      // Output written by this very walk is never read back as input.
+      fs::path parent = fs::absolute(full, ec).parent_path();
+      if (!ec && normalFolder(parent) == rootKey) continue;
+      if (skipReason(full)) continue;
+      std::string outName = names.claim(safeFileName(outputBaseName(full)));
+      convertWorkbook(full, (absRoot / outName).string(), progress);
+    }
+  }
+}
+
+}  // namespace tabulon
