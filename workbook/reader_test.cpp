@@ -19,7 +19,6 @@ using testutil::WorkbookSpec;
 using testutil::XlsxFixture;
 using testutil::XlsxPart;
 
-const char* kRelsNs = "http://schemas.openxmlformats.org/package/2006/relationships";
 
 std::string cellsOf(const SheetTable& t) {
   std::string out;
