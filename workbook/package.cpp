@@ -297,6 +297,8 @@ PackageSession::PackageSession(const std::string& fileName, const InflateLimits&
   if (!fs::is_regular_file(fileName, ec)) {
     throw NotExistsXlsxFileError("No such xlsx file: " + fileName);
   }
+  // The lock file lives beside the folder, whose parents extraction would create anyway.
+  fs::create_directories(fs::path(extractionLockPath()).parent_path(), ec);
   lock_ = std::make_unique<ExtractionLock>();
   extractXml(fileName, limits);
 }

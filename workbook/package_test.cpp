@@ -192,6 +192,33 @@ TEST_F(PackageTest, FileWhereAFolderBelongsAndFolderWhereAFileBelongs) {
   EXPECT_FALSE(fs::exists(folder()));
 }
 
+TEST_F(PackageTest, DirectoryThatCannotBeCreatedIsAnOSError) {
+  const std::string longName(300, 'd');
+  std::string file = book({{longName + "/x.xml", "x"}});
+  EXPECT_ERROR(extractXml(file), "OSError",
+               std::make_error_code(std::errc::filename_too_long).message() + ": " + folder() + "/" +
+                   longName);
+  EXPECT_FALSE(fs::exists(folder()));
+}
+
+TEST_F(PackageTest, FolderThatCannotBeRemovedIsAnOSError) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may remove anything";
+  const fs::path locked = fs::path(folder()) / "locked";
+  testutil::writeFile(locked / "part.xml", "p");
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_ERROR(removeExtractionFolder(), "OSError",
+               std::make_error_code(std::errc::permission_denied).message() + ": " +
+                   (locked / "part.xml").string());
+  fs::permissions(locked, fs::perms::owner_all);
+}
+
+TEST_F(PackageTest, LockFileFolderIsCreatedWhenMissing) {
+  setExtractionFolder((dir_ / "new" / "temp" / "xlsx_varno_tmp").string());
+  PackageSession session(book({{"[Content_Types].xml", "<Types/>"}}));
+  EXPECT_TRUE(fs::exists(extractionLockPath()));
+  session.finish();
+}
+
 TEST_F(PackageTest, RemovalTakesNestedFoldersAndNeverFollowsLinks) {
   const fs::path outside = dir_ / "outside";
   testutil::writeFile(outside / "precious.txt", "p");
