@@ -120,6 +120,16 @@ TEST_F(ReaderTest, Date1904ReachesTheWorksheetReader) {
   EXPECT_EQ("2027-07-17T00:00:00+00:00|", cellsOf(tables.at("S")));
 }
 
+TEST_F(ReaderTest, DatesTakeTheLocalOffsetOfTheirWallTime) {
+  setenv("TZ", "Europe/Berlin", 1);
+  tzset();
+  WorkbookSpec spec;
+  spec.sheets = {{"S", sheetXml("A1:B1", "<row r=\"1\"><c r=\"A1\" s=\"1\"><v>45000</v></c>"
+                                         "<c r=\"B1\" s=\"1\"><v>45123.75</v></c></row>")}};
+  auto tables = parseExcel(write(minimalWorkbook(spec)), "", false, false, false, false);
+  EXPECT_EQ("2023-03-15T00:00:00+01:00,2023-07-16T18:00:00+02:00|", cellsOf(tables.at("S")));
+}
+
 // Parts as a spreadsheet program leaves them after the first of three sheets
 // was deleted and the last two swapped: worksheet parts renumbered in tab
 // order, sheetIds kept. Looking parts up by sheetId would swap contents or
