@@ -461,7 +461,7 @@ SheetCells SheetReader::read(bool trimTrailing) {
   result.startRef = columnLetters(first.col) + std::to_string(first.row);
   cells_.shift(-first.row, -first.col);
   if (trimTrailing) {
-    if (result.cols == 0) throw DivByZeroError("division by zero");
+    // cols is at least 1 here: an empty sheet returned 0 x 0 above.
     const int64_t length = anyCell_ ? int64_t{previous_.row - first.row} * result.cols +
                                           (previous_.col - first.col) + 1
                                     : 1;

@@ -27,8 +27,8 @@ struct SheetCells {
 
 // Reads the worksheet part at path. styles is the style list of the workbook
 // (parseStyles); an empty list makes every styled number General. With
-// trimTrailing, rows is cut to the rows up to the cell read last
-// (DivByZeroError "division by zero" when cols is 0).
+// trimTrailing, rows is cut to the whole rows up to the cell read last (an
+// empty sheet stays 0 x 0).
 // Throws IOError "Unable to read file: " + path when the part cannot be
 // opened; UnKnownSheetDataKindError "unsupport sheet data kind" for an unknown
 // t; ValueError "invalid integer: " for a bad style index, row number or date
