@@ -36,5 +36,21 @@ test-asan: build-asan
 # Builds and runs every test, in the normal and in the sanitizer build.
 test: test-normal test-asan
 
+# The main job on the shipped samples: converts a copy of examples/ with the
+# command-line tabulon and prints one sheet of the result.
+DEMO_DIR = $(BUILD)/demo
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target tabulon -j $(JOBS)
+	rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR) && cp -R examples $(DEMO_DIR)/
+	$(BUILD)/tabulon $(DEMO_DIR)/examples
+	@echo
+	@echo "$(DEMO_DIR)/zz_examples/Sales/Summary.txt:"
+	@cat $(DEMO_DIR)/zz_examples/Sales/Summary.txt
+
+# Times build/tabulon on generated workloads (not part of the tests).
+bench: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target tabulon -j $(JOBS)
+	bench/convert_bench.sh $(BUILD)/tabulon
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
