@@ -88,6 +88,9 @@ TEST_F(WorkbookPartTest, PrefixedRootNeedsPrefixedElements) {
 
 TEST_F(WorkbookPartTest, MissingSheetListOrTruncatedDocument) {
   EXPECT_TRUE(parse("<bookViews/>").sheets.empty());
+  // Malformed XML raises nothing: the stray "<" ends the sheet list.
+  EXPECT_EQ("A=1/;", names(parse("<sheets><sheet name=\"A\" sheetId=\"1\"/>< "
+                                 "<sheet name=\"B\" sheetId=\"2\"/></sheets>")));
   fs::path path = dir_ / "cut.xml";
   testutil::writeFile(path, "<workbook a=\"1\"><sheets><sheet name=\"S\" sheetId=\"2\" r:id=");
   EXPECT_EQ("S=2/;", names(parseWorkbook(path.string())));
