@@ -25,8 +25,16 @@ std::string extractionFolderFor(const char* temp, const char* tmpdir) {
 
 ExtractionLock::ExtractionLock() : handle_(-1) {
   const std::string path = extractionLockPath();
-  // Read-only is enough for flock, and lets a lock file made by another user serve.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+  // Read-only is enough for flock and lets a lock file made by another user
+  // serve; opening an existing file without O_CREAT also passes the kernel's
+  // protection of other users' files in sticky folders such as /tmp.
+  int fd = -1;
+  for (;;) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0 || errno != ENOENT) break;
+    fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd >= 0 || errno != EEXIST) break;
+  }
   if (fd < 0) throw OSError(std::string(std::strerror(errno)) + ": " + path);
   while (::flock(fd, LOCK_EX) != 0) {
     if (errno == EINTR) continue;

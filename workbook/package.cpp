@@ -76,6 +76,17 @@ void createDirectories(const fs::path& dir) {
   throw osError(ec, dir);
 }
 
+// Creates folder, which must not exist, readable by its owner only: nobody
+// else can then plant links in it between its creation and the extraction.
+void createFreshFolder(const fs::path& folder) {
+  if (folder.has_parent_path()) createDirectories(folder.parent_path());
+  std::error_code ec;
+  if (!fs::create_directory(folder, ec)) {
+    throw osError(ec ? ec : std::make_error_code(std::errc::file_exists), folder);
+  }
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
+}
+
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -276,6 +287,7 @@ void extractXml(const std::string& fileName, const InflateLimits& limits) {
   }
   // A folder left by an interrupted read would mix its parts with this package's.
   removeExtractionFolder();
+  createFreshFolder(extractionFolder());
   try {
     extractArchive(archive, extractionFolder(), limits);
   } catch (...) {

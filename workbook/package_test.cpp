@@ -107,6 +107,18 @@ TEST_F(PackageTest, LeftoversOfAnEarlierReadAreClearedFirst) {
   EXPECT_TRUE(fs::exists(fs::path(folder()) / "[Content_Types].xml"));
 }
 
+// A link planted where the folder belongs must not lead the extraction elsewhere.
+TEST_F(PackageTest, LinkInPlaceOfTheFolderIsReplacedNotFollowed) {
+  const fs::path elsewhere = dir_ / "elsewhere";
+  fs::create_directory(elsewhere);
+  fs::create_directory_symlink(elsewhere, folder());
+  extractXml(book({{"[Content_Types].xml", "<Types/>"}}));
+  EXPECT_FALSE(fs::is_symlink(folder()));
+  EXPECT_TRUE(fs::exists(fs::path(folder()) / "[Content_Types].xml"));
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_EQ(fs::perms::owner_all, fs::status(folder()).permissions() & fs::perms::all);
+}
+
 TEST_F(PackageTest, MissingFileOrFolderOrNonZipLeavesTheFolderUntouched) {
   testutil::writeFile(fs::path(folder()) / "keep.txt", "k");
   const std::string missing = (dir_ / "none.xlsx").string();
