@@ -80,7 +80,7 @@ int64_t serialSeconds(std::string_view serial) {
     // Only the first 17 digits of the fraction carry any precision.
     char buffer[24] = "0.";
     const size_t digits = std::min<size_t>(fraction.size(), 17);
-    std::memcpy(buffer + 2, fraction.data(), digits);
+    if (digits > 0) std::memcpy(buffer + 2, fraction.data(), digits);
     double dayFraction = 0;
     std::from_chars(buffer, buffer + 2 + digits, dayFraction);
     return int64_t{days} * kSecondsPerDay + std::llround(dayFraction * kSecondsPerDay);
