@@ -57,6 +57,11 @@ void fillWindow(BufferedLexer& l) {
   }
 }
 
+// Line numbers stop at the largest int32 rather than overflowing.
+void countLine(BufferedLexer& l) {
+  if (l.lineNumber < std::numeric_limits<int32_t>::max()) ++l.lineNumber;
+}
+
 }  // namespace
 
 void openLexer(BufferedLexer& lexer, std::unique_ptr<InputStream> input, int32_t bufferSize,
@@ -85,14 +90,17 @@ int32_t refillPast(BufferedLexer& lexer, int32_t pos) {
   // The end marker is never passed: nothing valid lies behind it.
   if (lexer.buf[pos] == '\0' && !lexer.refillChars[0]) return pos;
   fillWindow(lexer);
-  lexer.offsetBase += pos;
+  // Bookkeeping only; it saturates instead of overflowing on inputs past 2 GB.
+  lexer.offsetBase = pos > std::numeric_limits<int32_t>::max() - lexer.offsetBase
+                         ? std::numeric_limits<int32_t>::max()
+                         : lexer.offsetBase + pos;
   lexer.bufpos = 0;
   return 0;
 }
 
 int32_t passCR(BufferedLexer& lexer, int32_t pos) {
   assert(lexer.buf[pos] == '\r');
-  ++lexer.lineNumber;
+  countLine(lexer);
   int32_t p = advanceAt(lexer, pos);
   if (lexer.buf[p] == '\n') p = advanceAt(lexer, p);
   lexer.lineStart = p;
@@ -101,7 +109,7 @@ int32_t passCR(BufferedLexer& lexer, int32_t pos) {
 
 int32_t passLF(BufferedLexer& lexer, int32_t pos) {
   assert(lexer.buf[pos] == '\n');
-  ++lexer.lineNumber;
+  countLine(lexer);
   int32_t p = advanceAt(lexer, pos);
   lexer.lineStart = p;
   return p;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -261,6 +262,34 @@ TEST(XmlReader, RunsLongerThanTheWindow) {
   EXPECT_EQ((Events{"Open a", "Attr v=" + big, "Close", "End a", "Eof"}), events("<a v='" + big + "'/>"));
   EXPECT_EQ((Events{"Start " + big, "End " + big, "Eof"}), events("<" + big + "/>"));
   EXPECT_EQ((Events{"CData " + big, "Eof"}), events("<![CDATA[" + big + "]]>"));
+}
+
+// Random markup, shifted against the window cuts by an empty element of
+// varying length in front, must give the same events wherever the window
+// happens to be cut, with every option.
+TEST(XmlReader, RandomMarkupReadsTheSameAtAnyWindowPosition) {
+  static const char kAlphabet[] = "<<<>>//&&;#x=\"' \r\n\tab1![]-?:CDATA";
+  std::mt19937 rng(20240611);
+  std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
+  for (int round = 0; round < 6; ++round) {
+    std::string doc;
+    for (int i = 0; i < 30000; ++i) doc += kAlphabet[pick(rng)];
+    for (XmlReaderOptions options : {0, 15}) {
+      Events reference;
+      for (size_t shift : {0, 1, 2, 3, 5, 8, 13, 700, 4099}) {
+        Events all = events("<p" + std::string(shift, ' ') + "/>" + doc, options);
+        ASSERT_GE(all.size(), 2u);
+        ASSERT_EQ("Start p", all[0]);
+        Events rest(all.begin() + 2, all.end());
+        if (shift == 0) {
+          reference = rest;
+        } else {
+          SCOPED_TRACE(testing::Message() << "round " << round << " shift " << shift);
+          EXPECT_EQ(reference, rest);
+        }
+      }
+    }
+  }
 }
 
 TEST(XmlReader, ClosesTheStreamWhenDestroyed) {
