@@ -147,7 +147,15 @@ SheetTable initSheetTable(int32_t rows, int32_t cols, const CellList& cells,
   const std::vector<int32_t> order = placementOrder(cells, rows, cols, direct);
   const int32_t count = direct ? cells.size() : static_cast<int32_t>(order.size());
   const size_t total = static_cast<size_t>(rows - firstRow) * static_cast<size_t>(cols);
-  table.data.reserve(total);
+  // Sizing the text buffer once spares the copies and page faults of growing it.
+  size_t textBytes = 0;
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t i = direct ? k : order[static_cast<size_t>(k)];
+    if (int64_t{cells[i].row} >= firstRow) {
+      textBytes += toCellText(cells[i].kind, cells.text(i), shared).size();
+    }
+  }
+  table.data.reserve(total, std::min(textBytes, kMaxTextBytes));
   const int64_t start = int64_t{firstRow} * cols;
   int64_t next = start;  // the next position of data to fill
   for (int32_t k = 0; k < count; ++k) {

@@ -102,7 +102,13 @@ class CellList {
   void shift(int32_t dRow, int32_t dCol);
   // Drops the cells from index n on.
   void truncate(int32_t n);
-  void reserve(int32_t cells) { entries_.reserve(static_cast<size_t>(cells)); }
+  // Room for that many cells and text bytes (a hint; the list grows beyond).
+  void reserve(size_t cells, size_t textBytes) {
+    entries_.reserve(cells);
+    texts_.reserve(textBytes);
+  }
+  // Byte size of all texts together.
+  size_t textBytes() const { return texts_.size(); }
 
  private:
   std::vector<Entry> entries_;
@@ -123,7 +129,10 @@ class CellTexts {
   void push_back(std::string_view text);
   // Appends count empty cells.
   void appendEmpty(size_t count) { ends_.insert(ends_.end(), count, textEnd()); }
-  void reserve(size_t cells) { ends_.reserve(cells); }
+  void reserve(size_t cells, size_t textBytes) {
+    ends_.reserve(cells);
+    bytes_.reserve(textBytes);
+  }
   // Byte size of all texts together.
   size_t textBytes() const { return bytes_.size(); }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "textformats/errors.h"
 #include "textformats/numbers.h"
@@ -94,28 +95,37 @@ int64_t serialSeconds(std::string_view serial) {
   throw ValueError("invalid float: " + std::string(serial));
 }
 
-// Offsets of the local zone already looked up within one sheet, by
-// quarter-hour of wall time (zones change their offset on such boundaries).
+// Offsets of the local zone already looked up within one sheet. A day whose
+// first and last second have the same offset has it all day; only the days
+// of a change are asked second by second.
 class OffsetCache {
  public:
   int32_t offsetAt(int64_t wallSeconds) {
-    const int64_t key = floorDiv(wallSeconds, 900);
-    Slot& slot = slots_[static_cast<size_t>(key & (kSlots - 1))];
-    if (!slot.used || slot.key != key) {
-      slot = {key, localUtcOffsetAt(wallSeconds), true};
+    const int64_t day = floorDiv(wallSeconds, kSecondsPerDay);
+    if (slots_.empty()) slots_.resize(kSlots);
+    Slot& slot = slots_[static_cast<size_t>(day & (kSlots - 1))];
+    if (!slot.used || slot.day != day) {
+      const int64_t start = day * kSecondsPerDay;
+      slot = {day, localUtcOffsetAt(start), localUtcOffsetAt(start + kSecondsPerDay - 1), true};
     }
-    return slot.offset;
+    return slot.first == slot.last ? slot.first : localUtcOffsetAt(wallSeconds);
   }
 
  private:
-  static constexpr int64_t kSlots = 64;
+  static constexpr int64_t kSlots = 16384;
   struct Slot {
-    int64_t key = 0;
-    int32_t offset = 0;
+    int64_t day = 0;
+    int32_t first = 0, last = 0;
     bool used = false;
   };
-  Slot slots_[kSlots];
+  std::vector<Slot> slots_;
 };
+
+// Writes value in exactly width decimal digits (value >= 0).
+char* putDigits(char* p, int64_t value, int width) {
+  for (int i = width - 1; i >= 0; --i, value /= 10) p[i] = static_cast<char>('0' + value % 10);
+  return p + width;
+}
 
 void formatSerialDate(std::string_view serial, bool date1904, OffsetCache& offsets,
                       std::string& out) {
@@ -127,12 +137,27 @@ void formatSerialDate(std::string_view serial, bool date1904, OffsetCache& offse
   const int32_t offset = offsets.offsetAt(wall);
   const int32_t offsetMinutes = std::abs(offset) / 60;
   char buffer[64];
-  int n = std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
-                        static_cast<long long>(date.year), date.month, date.day,
-                        static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
-                        static_cast<int>(secondOfDay % 60), offset < 0 ? '-' : '+',
-                        offsetMinutes / 60, offsetMinutes % 60);
-  out.assign(buffer, static_cast<size_t>(std::max(n, 0)));
+  char* p = buffer;
+  if (date.year < 0 || date.year > 9999) {
+    p += std::snprintf(buffer, 32, "%04lld", static_cast<long long>(date.year));
+  } else {
+    p = putDigits(p, date.year, 4);
+  }
+  *p++ = '-';
+  p = putDigits(p, date.month, 2);
+  *p++ = '-';
+  p = putDigits(p, date.day, 2);
+  *p++ = 'T';
+  p = putDigits(p, secondOfDay / 3600, 2);
+  *p++ = ':';
+  p = putDigits(p, secondOfDay / 60 % 60, 2);
+  *p++ = ':';
+  p = putDigits(p, secondOfDay % 60, 2);
+  *p++ = offset < 0 ? '-' : '+';
+  p = putDigits(p, offsetMinutes / 60, 2);
+  *p++ = ':';
+  p = putDigits(p, offsetMinutes % 60, 2);
+  out.assign(buffer, static_cast<size_t>(p - buffer));
 }
 
 void formatSerialTime(std::string_view text, std::string& out) {
@@ -143,9 +168,13 @@ void formatSerialTime(std::string_view text, std::string& out) {
   }
   const double seconds = std::fmod(std::round(serial * kSecondsPerDay), double(kSecondsPerDay));
   const auto s = static_cast<int32_t>(seconds);
-  char buffer[16];
-  int n = std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
-  out.assign(buffer, static_cast<size_t>(std::max(n, 0)));
+  char buffer[8];
+  char* p = putDigits(buffer, s / 3600, 2);
+  *p++ = ':';
+  p = putDigits(p, s / 60 % 60, 2);
+  *p++ = ':';
+  p = putDigits(p, s % 60, 2);
+  out.assign(buffer, static_cast<size_t>(p - buffer));
 }
 
 // Element names of one worksheet part, with its namespace prefix.
@@ -240,6 +269,15 @@ class SheetReader {
   }
 
   SheetCells read(bool trimTrailing);
+
+  // Room for the cells a part of that size can hold: a stored cell takes at
+  // least 16 bytes of XML (<c><v>1</v></c>). Only reserved, so untouched room
+  // costs no memory; capped for huge parts, which then grow as needed.
+  void reserveFor(uintmax_t partBytes) {
+    constexpr uintmax_t kCap = uintmax_t{1} << 28;
+    cells_.reserve(static_cast<size_t>(std::min(partBytes / 16, kCap / 16)),
+                   static_cast<size_t>(std::min(partBytes / 2, kCap)));
+  }
 
  private:
   void readDimension();
@@ -478,7 +516,11 @@ SheetCells parseSheet(const std::string& path, const std::vector<std::string>& s
   XmlReader r;
   openPart(r, path, reportWhitespace);
   const std::string prefix = rootPrefix(r);
-  SheetCells cells = SheetReader(r, prefix, styles, date1904).read(trimTrailing);
+  SheetReader reader(r, prefix, styles, date1904);
+  std::error_code error;
+  const uintmax_t partBytes = std::filesystem::file_size(path, error);
+  if (!error) reader.reserveFor(partBytes);
+  SheetCells cells = reader.read(trimTrailing);
   closeXmlReader(r);
   return cells;
 }
