@@ -1,12 +1,17 @@
 #include "workbook/partreader.h"
 
+#include <filesystem>
+
 #include "textformats/errors.h"
 #include "textformats/stream.h"
 
 namespace tabulon {
 
 void openPart(XmlReader& r, const std::string& path, XmlReaderOptions options) {
-  std::unique_ptr<InputStream> input = openFileStream(path);
+  // A folder may open as a file on some systems and fail only at the first read.
+  std::error_code error;
+  std::unique_ptr<InputStream> input =
+      std::filesystem::is_directory(path, error) ? nullptr : openFileStream(path);
   if (!input) throw IOError("Unable to read file: " + path);
   openXmlReader(r, std::move(input), path, options);
 }

@@ -397,6 +397,8 @@ TEST(Worksheet, UnreadablePart) {
   testutil::ScopedTempDir dir;
   const std::string path = (dir / "sheet9.xml").string();
   EXPECT_ERROR(parseSheet(path, kStyles, false, false), "IOError", "Unable to read file: " + path);
+  EXPECT_ERROR(parseSheet(dir.str(), kStyles, false, false), "IOError",
+               "Unable to read file: " + dir.str());
 }
 
 }  // namespace
