@@ -4,6 +4,8 @@
 // window_xvfb.png, in this test's build folder.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -135,6 +137,26 @@ TEST(WindowUnderXvfb, ResizesConvertsADropAndReports) {
                                std::regex(" Done! - " + d + "/zz_In - \\d\\d:\\d\\d:\\d\\d")))
       << reports[2].status;
   EXPECT_TRUE(fs::exists(shot)) << testutil::readFile(dir / "import.txt");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowWithoutDisplay, SaysSoAndPointsToTheCommandLine) {
+  fs::path tabulon = testutil::binaryDir() / "tabulon";
+  testutil::ScopedTempDir dir;
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY ASAN_OPTIONS=detect_leaks=0 " +
+                              shellQuote(tabulon.string()) + " >" +
+                              shellQuote((dir / "out.txt").string()) + " 2>" +
+                              shellQuote((dir / "err.txt").string());
+  int rc = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(rc));
+  EXPECT_EQ(2, WEXITSTATUS(rc));
+  EXPECT_EQ("", testutil::readFile(dir / "out.txt"));
+  std::string err = testutil::readFile(dir / "err.txt");
+  EXPECT_NE(std::string::npos, err.find("no display")) << err;
+  EXPECT_NE(std::string::npos, err.find("usage: tabulon")) << err;
 }
 
 }  // namespace
