@@ -6,7 +6,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench clean
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz clean
 
 all: build
 
@@ -51,6 +51,20 @@ demo: deps $(BUILD)/build.ninja
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target tabulon -j $(JOBS)
 	bench/convert_bench.sh $(BUILD)/tabulon
+
+# Builds the libFuzzer targets with clang (fuzz/) and runs each for
+# FUZZ_SECONDS seconds, one after the other at the lowest priority; corpora,
+# crashes and logs stay in $(FUZZ_BUILD). FUZZ_TARGETS picks targets.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTABULON_FUZZ=ON -DTABULON_TESTS=OFF -DTABULON_BENCH=OFF -DTABULON_GUI=OFF $(CMAKE_FLAGS)
+
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	nice -n 19 cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
