@@ -173,6 +173,23 @@ TEST_F(CliTest, WalkOrderNamesCollisionsAndReRunsOverwrite) {
   }
 }
 
+// A sheet name is a file name inside the workbook's output folder, never a
+// path out of it.
+TEST_F(CliTest, SheetNamesNeverLeaveTheOutputFolder) {
+  setWidth(3);
+  testutil::WorkbookSpec spec;
+  const std::string cell = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
+  spec.sheets = {{"../evil", testutil::sheetXml("", cell)},
+                 {"..", testutil::sheetXml("", cell)},
+                 {"Q1/Q2", testutil::sheetXml("", cell)}};
+  testutil::XlsxFixture::write(work() / "In" / "Book.xlsx", testutil::minimalWorkbook(spec));
+  RunResult r = run({"In/Book.xlsx"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ((std::vector<std::string>{"In/", "In/Book.xlsx", "In/zz_Book/", "In/zz_Book/.._evil.txt",
+                                      "In/zz_Book/Q1_Q2.txt", "In/zz_Book/__.txt"}),
+            tree(work()));
+}
+
 // The first error ends the run: what was written before stays, later
 // workbooks and later PATHs are not converted.
 TEST_F(CliTest, ErrorEndsTheRunAndKeepsEarlierOutput) {
