@@ -298,7 +298,8 @@ class SheetReader {
   bool hasDimension_ = false, singleDimension_ = false;
   CellRef dimFirst_, dimLast_;
   int32_t currentRow_ = 0;
-  CellRef previous_;  // the cell read last
+  CellRef previous_;  // the cell before the next one in its row (col 0 at a row's start)
+  CellRef lastCell_;  // the cell read last
   bool anyCell_ = false;
   CellRef boxFirst_, boxLast_;  // bounding box of the cells read
   CellParts parts_;
@@ -422,7 +423,7 @@ void SheetReader::readCell() {
   readCellContent(kind);
   storeCell(at, kind, isoDate);
 
-  previous_ = at;
+  previous_ = lastCell_ = at;
   currentRow_ = at.row;
   if (!anyCell_) {
     boxFirst_ = boxLast_ = at;
@@ -500,8 +501,8 @@ SheetCells SheetReader::read(bool trimTrailing) {
   cells_.shift(-first.row, -first.col);
   if (trimTrailing) {
     // cols is at least 1 here: an empty sheet returned 0 x 0 above.
-    const int64_t length = anyCell_ ? int64_t{previous_.row - first.row} * result.cols +
-                                          (previous_.col - first.col) + 1
+    const int64_t length = anyCell_ ? int64_t{lastCell_.row - first.row} * result.cols +
+                                          (lastCell_.col - first.col) + 1
                                     : 1;
     result.rows = static_cast<int32_t>(length / result.cols);
   }

@@ -368,7 +368,7 @@ TEST(Worksheet, HugeDeclaredExtent) {
 TEST(Worksheet, TrimTrailing) {
   const std::string rows =
       "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row>"
-      "<row r=\"2\"><c r=\"A2\"><v>3</v></c></row>";
+      "<row r=\"2\"><c r=\"A2\"><v>3</v></c></row><row r=\"3\"/>";
   Sheet s = read(worksheet("A1:B9", rows), kStyles, false, true);
   EXPECT_EQ(1, s.cells.rows);  // the last cell read, A2, is in a partial row
   EXPECT_EQ((Texts{"1", "2"}), texts(s.table));
