@@ -34,12 +34,21 @@ struct Cell {
 // the solver uses; visiting rows in the same order makes the pivot rules
 // smallest-index (Bland) rules. Coefficients that become near zero are dropped
 // at once.
+//
+// `mask` has bit (id mod 64) set for every cell (and perhaps for removed
+// ones): the scans over all rows for one symbol skip most rows without
+// touching their cells.
 class Row {
  public:
   double constant = 0.0;
   std::vector<Cell> cells;
+  uint64_t mask = 0;
+
+  static uint64_t bitOf(Symbol s) { return uint64_t{1} << (s & 63); }
+  bool mayContain(Symbol s) const { return (mask & bitOf(s)) != 0; }
 
   double coefficientFor(Symbol s) const {
+    if (!mayContain(s)) return 0.0;
     auto it = lowerBound(s);
     return it != cells.end() && it->symbol == s ? it->coefficient : 0.0;
   }
@@ -55,6 +64,7 @@ class Row {
       }
     } else if (!nearZero(c)) {
       cells.insert(it, Cell{s, c});
+      mask |= bitOf(s);
     }
   }
 
@@ -64,22 +74,29 @@ class Row {
     constant += c * other.constant;
     scratch.clear();
     scratch.reserve(cells.size() + other.cells.size());
+    uint64_t merged = 0;
     auto a = cells.begin();
     auto b = other.cells.begin();
     while (a != cells.end() || b != other.cells.end()) {
       if (b == other.cells.end() || (a != cells.end() && idOf(a->symbol) < idOf(b->symbol))) {
+        merged |= bitOf(a->symbol);
         scratch.push_back(*a++);
         continue;
       }
       double n = c * b->coefficient;
       if (a != cells.end() && a->symbol == b->symbol) n += (a++)->coefficient;
-      if (!nearZero(n)) scratch.push_back(Cell{b->symbol, n});
+      if (!nearZero(n)) {
+        merged |= bitOf(b->symbol);
+        scratch.push_back(Cell{b->symbol, n});
+      }
       ++b;
     }
     cells.swap(scratch);
+    mask = merged;
   }
 
   void remove(Symbol s) {
+    if (!mayContain(s)) return;
     auto it = lowerBound(s);
     if (it != cells.end() && it->symbol == s) cells.erase(it);
   }
@@ -104,6 +121,7 @@ class Row {
   }
 
   void substitute(Symbol s, const Row& other, std::vector<Cell>& scratch) {
+    if (!mayContain(s)) return;
     auto it = lowerBound(s);
     if (it == cells.end() || it->symbol != s) return;
     double k = it->coefficient;
@@ -123,6 +141,13 @@ class Row {
                             [](const Cell& c, Symbol x) { return idOf(c.symbol) < idOf(x); });
   }
 };
+
+// Whether c is rounding residue relative to the largest coefficient of o.
+bool isResidue(double c, const Row& o) {
+  double largest = 1.0;
+  for (const Cell& cell : o.cells) largest = std::max(largest, std::fabs(cell.coefficient));
+  return std::fabs(c) < kEpsilon * largest;
+}
 
 // The symbols made for one constraint; partner is 0 when absent.
 struct ConstraintTag {
@@ -374,7 +399,17 @@ void Solver::Impl::primalOptimize(Row& o) {
         }
       }
     }
-    if (leaving == 0) throw InternalSolverError("The objective is unbounded.");
+    if (leaving == 0) {
+      // Both objectives are bounded below by 0 (strengths and errors are not
+      // negative), so a symbol that no row limits can only carry rounding
+      // residue, which grows with the strengths. Drop a residue that is tiny
+      // next to the row's largest coefficient instead of failing on it.
+      if (isResidue(o.coefficientFor(entering), o)) {
+        o.remove(entering);
+        continue;
+      }
+      throw InternalSolverError("The objective is unbounded.");
+    }
     pivot(leaving, entering);
   }
 }
