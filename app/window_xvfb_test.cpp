@@ -26,6 +26,7 @@ struct Report {
   std::string outer;
   std::string panel;
   std::map<std::string, std::vector<int>> rects;  // by control name
+  std::map<std::string, std::string> linkFonts;   // caption -> "points weight underlined"
   std::string status;
 };
 
@@ -51,6 +52,12 @@ std::vector<Report> parseReports(const std::string& output) {
       fields >> kind;
       std::getline(fields, name);
       reports.back().rects[name.empty() ? kind : name.substr(1)] = r;
+    } else if (line.rfind("linkfont ", 0) == 0) {
+      std::istringstream fields(line.substr(9));
+      std::string points, weight, underlined, caption;
+      fields >> points >> weight >> underlined;
+      std::getline(fields, caption);
+      reports.back().linkFonts[caption.substr(1)] = points + " " + weight + " " + underlined;
     } else if (line.rfind("status ", 0) == 0) {
       reports.back().status = line.substr(7);
     }
@@ -80,7 +87,8 @@ TEST(WindowUnderXvfb, ResizesConvertsADropAndReports) {
   testutil::XlsxFixture::write(dir / "Book.xlsx", workbook);
   testutil::XlsxFixture::write(dir / "In" / "Inner.xlsx", workbook);
 
-  const std::string script = "pause 700\nreport\nresize 600 480\npause 700\nreport\n"
+  const std::string script = "pause 700\nreport\nhover Visit Home\nreport\nleave Visit Home\n"
+                             "report\nresize 600 480\npause 700\nreport\n"
                              "drop " + d + "/Book.xlsx|" + d + "/gone.xlsx|" + d + "/In\n"
                              "report\nmove 40 40\npause 500\nprint ready\nwaitfile " + d + "/shot-done\nclose\n";
   testutil::writeFile(dir / "script.txt", script);
@@ -102,14 +110,22 @@ TEST(WindowUnderXvfb, ResizesConvertsADropAndReports) {
   ASSERT_EQ(0, rc) << output << testutil::readFile(dir / "err.txt");
 
   std::vector<Report> reports = parseReports(output);
-  ASSERT_EQ(3u, reports.size()) << output;
+  ASSERT_EQ(5u, reports.size()) << output;
 
   const Report& start = reports[0];
   EXPECT_EQ("Tabulon", start.title);
   EXPECT_EQ("415 360", start.outer);
   EXPECT_EQ("     Version 20.08.11", start.status);
 
-  const Report& resized = reports[1];
+  // Hovering a link switches to the bold underlined font and re-fits the
+  // control to its caption; leaving switches back.
+  EXPECT_EQ("10.5 400 0", start.linkFonts.at("Visit Home"));
+  EXPECT_EQ("9.5 400 0", start.linkFonts.at("Contact Author"));
+  EXPECT_EQ("9.5 700 1", reports[1].linkFonts.at("Visit Home"));
+  EXPECT_NE(start.rects.at("Visit Home")[2], reports[1].rects.at("Visit Home")[2]);
+  EXPECT_EQ("10.5 400 0", reports[2].linkFonts.at("Visit Home"));
+
+  const Report& resized = reports[3];
   EXPECT_EQ("600 480", resized.outer);
   int width = 0;
   int height = 0;
@@ -133,9 +149,9 @@ TEST(WindowUnderXvfb, ResizesConvertsADropAndReports) {
   // The drop converts the workbook and the folder; the vanished path is skipped.
   EXPECT_TRUE(fs::is_regular_file(dir / "zz_Book" / "Data.txt"));
   EXPECT_TRUE(fs::is_regular_file(dir / "zz_In" / "Inner" / "Data.txt"));
-  EXPECT_TRUE(std::regex_match(reports[2].status,
+  EXPECT_TRUE(std::regex_match(reports[4].status,
                                std::regex(" Done! - " + d + "/zz_In - \\d\\d:\\d\\d:\\d\\d")))
-      << reports[2].status;
+      << reports[4].status;
   EXPECT_TRUE(fs::exists(shot)) << testutil::readFile(dir / "import.txt");
 }
 

@@ -88,6 +88,12 @@ class ScriptRunner final : public wxEvtHandler {
       int y = 0;
       std::istringstream(rest) >> x >> y;
       frame->Move(x, y);
+    } else if ((verb == "hover" || verb == "leave") && frame != nullptr) {
+      if (wxWindow* link = findLink(*frame, rest)) {
+        wxMouseEvent event(verb == "hover" ? wxEVT_ENTER_WINDOW : wxEVT_LEAVE_WINDOW);
+        event.SetEventObject(link);
+        link->ProcessWindowEvent(event);
+      }
     } else if (verb == "drop" && toolkit_.firstTextBox() != nullptr) {
       drop(rest);
     } else if (verb == "close" && frame != nullptr) {
@@ -98,6 +104,23 @@ class ScriptRunner final : public wxEvtHandler {
       say("script: unknown command: " + line);
     }
     return true;
+  }
+
+  static std::vector<wxWindow*> panelChildren(WxFrame& frame) {
+    std::vector<wxWindow*> children;
+    for (wxWindow* child : frame.GetChildren()) {
+      if (dynamic_cast<WxPanel*>(child) == nullptr) continue;
+      for (wxWindow* control : child->GetChildren()) children.push_back(control);
+    }
+    return children;
+  }
+
+  static wxWindow* findLink(WxFrame& frame, const std::string& caption) {
+    for (wxWindow* child : panelChildren(frame)) {
+      auto* link = dynamic_cast<Hyperlink*>(child);
+      if (link != nullptr && link->caption() == caption) return child;
+    }
+    return nullptr;
   }
 
   void report(WxFrame& frame) {
@@ -111,6 +134,13 @@ class ScriptRunner final : public wxEvtHandler {
       say("panel " + std::to_string(client.width) + " " + std::to_string(client.height));
       for (wxWindow* control : panel->GetChildren()) {
         say("rect " + rectText(control->GetRect()) + " " + describeChild(control));
+        if (auto* link = dynamic_cast<Hyperlink*>(control)) {
+          const wxFont font = control->GetFont();
+          std::ostringstream line;
+          line << "linkfont " << font.GetFractionalPointSize() << ' ' << font.GetNumericWeight()
+               << ' ' << (font.GetUnderlined() ? 1 : 0) << ' ' << link->caption();
+          say(line.str());
+        }
       }
     }
     say("status " + frame.statusText());

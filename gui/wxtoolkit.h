@@ -22,7 +22,10 @@ std::unique_ptr<Toolkit> createWxToolkit(int& argc, char** argv);
 // Development hook for the windowed test: runs script once the event loop of
 // toolkit (made by createWxToolkit) is running. One command per line:
 //   report           print "title", "outer", "panel", one "rect" line per panel
-//                    child and "status" to standard output
+//                    child (and a "linkfont" line per hyperlink: points, weight,
+//                    underlined 0/1, caption) and "status" to standard output
+//   hover CAPTION    the mouse enters the hyperlink with that caption
+//   leave CAPTION    the mouse leaves it
 //   resize W H       set the frame's outer size
 //   move X Y         move the frame's top-left corner to screen point (X, Y)
 //   pause MS         wait MS milliseconds (the event loop keeps running)
