@@ -12,6 +12,9 @@
 namespace tabulon {
 
 int runGui(int argc, char** argv) {
+  // Declared first so that it outlives the toolkit's windows, whose handlers
+  // point to it.
+  std::unique_ptr<MainWindow> window;
   std::unique_ptr<Toolkit> toolkit = createWxToolkit(argc, argv);
   if (!toolkit) {
     std::fputs(
@@ -22,7 +25,6 @@ int runGui(int argc, char** argv) {
     return 2;
   }
 
-  std::unique_ptr<MainWindow> window;
   try {
     window = buildMainWindow(*toolkit);
     placeMainWindow(*toolkit, *window->frame);

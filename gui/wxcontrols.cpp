@@ -32,7 +32,7 @@ WxTextBox::WxTextBox(WxPanel& parent, const std::string& text, const FontSpec& f
 
 Rect WxTextBox::rect() const { return toRect(GetRect()); }
 
-void WxTextBox::setRect(const Rect& r) { SetSize(r.left, r.top, r.width, r.height); }
+void WxTextBox::setRect(const Rect& r) { placeWindow(*this, r); }
 
 void WxTextBox::setFont(const FontSpec& font) {
   font_ = font;
@@ -127,7 +127,7 @@ WxButton::WxButton(WxPanel& parent, const std::string& label, const FontSpec& fo
 
 Rect WxButton::rect() const { return toRect(GetRect()); }
 
-void WxButton::setRect(const Rect& r) { SetSize(r.left, r.top, r.width, r.height); }
+void WxButton::setRect(const Rect& r) { placeWindow(*this, r); }
 
 void WxButton::setFont(const FontSpec& font) {
   SetFont(makeFont(font));
@@ -164,7 +164,7 @@ WxLink::WxLink(WxPanel& parent, const std::string& caption, const std::string& t
 
 Rect WxLink::rect() const { return toRect(GetRect()); }
 
-void WxLink::setRect(const Rect& r) { SetSize(r.left, r.top, r.width, r.height); }
+void WxLink::setRect(const Rect& r) { placeWindow(*this, r); }
 
 void WxLink::setFont(const FontSpec& font) {
   style_.normalFont = font;

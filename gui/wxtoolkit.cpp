@@ -4,6 +4,8 @@
 #include <wx/filedlg.h>
 #include <wx/evtloop.h>
 
+#include <algorithm>
+
 #include "gui/dispatch.h"
 #include "gui/wxwindows.h"
 
@@ -36,6 +38,11 @@ wxFont makeFont(const FontSpec& spec) {
 }
 
 Rect toRect(const wxRect& r) { return Rect{r.x, r.y, r.width, r.height}; }
+
+void placeWindow(wxWindow& window, const Rect& r) {
+  window.SetSize(r.left, r.top, std::max(0, r.width), std::max(0, r.height),
+                 wxSIZE_ALLOW_MINUS_ONE);
+}
 
 // ---- frame -------------------------------------------------------------------
 
@@ -103,7 +110,7 @@ WxPanel::WxPanel(WxFrame& frame) : wxPanel(&frame, wxID_ANY), frame_(frame) {
 
 Rect WxPanel::rect() const { return toRect(GetRect()); }
 
-void WxPanel::setRect(const Rect& r) { SetSize(r.left, r.top, r.width, r.height); }
+void WxPanel::setRect(const Rect& r) { placeWindow(*this, r); }
 
 void WxPanel::setFont(const FontSpec& font) { SetFont(makeFont(font)); }
 

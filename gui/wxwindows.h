@@ -25,6 +25,9 @@ wxString toWx(const std::string& utf8);
 std::string fromWx(const wxString& text);
 wxFont makeFont(const FontSpec& spec);
 Rect toRect(const wxRect& r);
+// Moves and resizes window to r in one step; a negative width or height
+// (a window narrower than its controls need) becomes 0.
+void placeWindow(wxWindow& window, const Rect& r);
 
 class WxFrame final : public wxFrame, public Frame {
  public:
