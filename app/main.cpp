@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "convert/batch.h"
 #include "textformats/errors.h"
+#include "textformats/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -46,7 +47,7 @@ BatchProgress terminalProgress() {
 // the PATH was skipped; errors propagate.
 bool convertPath(const std::string& path, const BatchProgress& progress) {
   std::error_code ec;
-  fs::file_status status = fs::status(path, ec);
+  fs::file_status status = fs::status(pathFromUtf8(path), ec);
   if (status.type() == fs::file_type::regular) {
     std::string outFolder = outputFolderForFile(path);
     readCellWidth();
@@ -84,10 +85,12 @@ int usageError(const std::string& arg) {
 }
 
 int run(int argc, char** argv) {
+  // UTF-8 like every other text inside Tabulon, on Windows too.
+  const std::vector<std::string> args = commandLineArguments(argc, argv);
   std::vector<std::string> paths;
   bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string_view arg = args[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       paths.emplace_back(arg);
     } else if (arg == "--") {

@@ -31,6 +31,10 @@ std::string userConfigFolder() {
   return "";
 }
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
 bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tabulon

@@ -2,12 +2,14 @@
 
 #include <windows.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "textformats/errors.h"
+#include "textformats/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -24,12 +26,12 @@ std::string executableFolder() {
     }
     buf.resize(buf.size() * 2);
   }
-  return fs::path(buf).parent_path().string();
+  return utf8FromPath(fs::path(buf).parent_path());
 }
 
 bool folderIsWritable(const std::string& folder) {
   // The only sure test on Windows is to try: create and delete a probe file.
-  fs::path probe = fs::path(folder) / ".tabulon-write-probe";
+  fs::path probe = pathFromUtf8(folder) / ".tabulon-write-probe";
   HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -40,7 +42,18 @@ bool folderIsWritable(const std::string& folder) {
 std::string userConfigFolder() {
   const wchar_t* appData = _wgetenv(L"APPDATA");
   if (appData == nullptr || appData[0] == L'\0') return "";
-  return (fs::path(appData) / "tabulon").string();
+  return utf8FromPath(fs::path(appData) / "tabulon");
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> args;
+  args.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) args.push_back(utf8FromPath(fs::path(wide[i])));
+  LocalFree(wide);
+  return args;
 }
 
 bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }

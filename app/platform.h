@@ -4,6 +4,7 @@
 #define TABULON_APP_PLATFORM_H_
 
 #include <string>
+#include <vector>
 
 namespace tabulon {
 
@@ -18,6 +19,11 @@ bool folderIsWritable(const std::string& folder);
 // folder cannot hold it: $XDG_CONFIG_HOME/tabulon (an absolute
 // XDG_CONFIG_HOME only), else $HOME/.config/tabulon; "" when neither is set.
 std::string userConfigFolder();
+
+// The command line's arguments as UTF-8, the program name first. POSIX: argv
+// as given. Windows: read from the process's UTF-16 command line, because the
+// narrow argv holds the legacy code page and loses what it cannot show.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // True when the standard error stream is a terminal.
 bool stderrIsTerminal();

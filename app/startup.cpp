@@ -9,6 +9,7 @@
 #include "textformats/config.h"
 #include "textformats/errors.h"
 #include "textformats/numbers.h"
+#include "textformats/paths.h"
 #include "textformats/stream.h"
 
 namespace fs = std::filesystem;
@@ -36,7 +37,7 @@ bool holdsUsableSettings(const std::string& path, const std::string& defaultCont
 }
 
 void writeExactly(const std::string& path, const std::string& bytes) {
-  std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
+  std::ofstream out(pathFromUtf8(path), std::ios::binary | std::ios::trunc);
   if (!out.is_open()) throw IOError("cannot open: " + path);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
@@ -46,28 +47,28 @@ void writeExactly(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 std::string configFilePathIn(const std::string& exeFolder, const std::string& fileName) {
-  fs::path beside = fs::path(exeFolder) / fileName;
+  fs::path beside = pathFromUtf8(exeFolder) / pathFromUtf8(fileName);
   std::error_code ec;
-  if (fs::is_regular_file(beside, ec) || folderIsWritable(exeFolder)) return beside.string();
+  if (fs::is_regular_file(beside, ec) || folderIsWritable(exeFolder)) return utf8FromPath(beside);
   std::string userFolder = userConfigFolder();
-  if (userFolder.empty()) return beside.string();
-  return (fs::path(userFolder) / fileName).string();
+  if (userFolder.empty()) return utf8FromPath(beside);
+  return utf8FromPath(pathFromUtf8(userFolder) / pathFromUtf8(fileName));
 }
 
 void ensureConfigFileAt(const std::string& path, const std::string& defaultContent) {
-  const fs::path folder = fs::path(path).parent_path();
+  const fs::path folder = pathFromUtf8(path).parent_path();
   std::error_code ec;
   if (!folder.empty() && !fs::is_directory(folder, ec)) {
     fs::create_directories(folder, ec);
-    if (ec) throw OSError("Failed to create directory: " + folder.string());
+    if (ec) throw OSError("Failed to create directory: " + utf8FromPath(folder));
   }
-  if (fs::is_regular_file(path, ec) && holdsUsableSettings(path, defaultContent)) return;
+  if (fs::is_regular_file(pathFromUtf8(path), ec) && holdsUsableSettings(path, defaultContent)) return;
   writeExactly(path, defaultContent);
 }
 
 void readCellWidthFrom(const std::string& path) {
   std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return;
+  if (!fs::is_regular_file(pathFromUtf8(path), ec)) return;
   ConfigTable table = loadConfigFile(path);
   std::string value = sectionValue(table, "", kCellWidthKey);
   int32_t width;

@@ -12,6 +12,7 @@
 #include "convert/filenames.h"
 #include "convert/render.h"
 #include "textformats/errors.h"
+#include "textformats/paths.h"
 #include "workbook/reader.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +24,7 @@ int32_t cellWidth = 10;
 namespace {
 
 [[noreturn]] void throwOSError(const std::error_code& ec, const fs::path& path) {
-  throw OSError(ec.message() + ": " + path.string());
+  throw OSError(ec.message() + ": " + utf8FromPath(path));
 }
 
 bool endsWith(const std::string& s, std::string_view suffix) {
@@ -34,8 +35,8 @@ bool endsWith(const std::string& s, std::string_view suffix) {
 // size first (a vanished file is an OSError), then the exact ending.
 std::optional<WorkbookOutcome> skipReason(const std::string& path) {
   std::error_code ec;
-  uintmax_t size = fs::file_size(path, ec);
-  if (ec) throwOSError(ec, path);
+  uintmax_t size = fs::file_size(pathFromUtf8(path), ec);
+  if (ec) throwOSError(ec, pathFromUtf8(path));
   if (size == 0) return WorkbookOutcome::skippedEmpty;
   if (!endsWith(path, ".xlsx") && !endsWith(path, ".XLSX")) return WorkbookOutcome::skippedNotXlsx;
   return std::nullopt;
@@ -43,21 +44,21 @@ std::optional<WorkbookOutcome> skipReason(const std::string& path) {
 
 void createFolder(const std::string& folder) {
   std::error_code ec;
-  fs::create_directories(folder, ec);
+  fs::create_directories(pathFromUtf8(folder), ec);
   if (!ec) return;
   if (ec == std::errc::file_exists || ec == std::errc::not_a_directory) {
     throw IOError("Failed to create '" + folder + "'");
   }
-  throwOSError(ec, folder);
+  throwOSError(ec, pathFromUtf8(folder));
 }
 
 // Writes exactly the bytes of text, replacing any file of that name.
 void writeOutputFile(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) throw IOError("cannot open: " + path.string());
+  if (!out.is_open()) throw IOError("cannot open: " + utf8FromPath(path));
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   out.close();
-  if (out.fail()) throw IOError("cannot write: " + path.string());
+  if (out.fail()) throw IOError("cannot write: " + utf8FromPath(path));
 }
 
 // A name that stays one file name inside its folder: "." and ".." and the
@@ -93,7 +94,7 @@ class FolderNames {
 
 struct ListedEntry {
   std::string name;
-  fs::file_type type;  // of the entry itself: a symbolic link is not followed
+  EntryClass type;  // of the entry itself: links and reparse points are not followed
 };
 
 // The entries of dir sorted by name, or nullopt when dir cannot be listed.
@@ -106,9 +107,9 @@ std::optional<std::vector<ListedEntry>> listFolder(const fs::path& dir) {
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) throwOSError(ec, dir);
     std::error_code typeError;
-    fs::file_type type = it->symlink_status(typeError).type();
-    if (typeError) type = fs::file_type::none;  // vanished since listed: passed over
-    entries.push_back({it->path().filename().string(), type});
+    EntryClass type = classifyEntry(it->path(), typeError);
+    if (typeError) type = EntryClass::missing;  // vanished since listed: passed over
+    entries.push_back({utf8FromPath(it->path().filename()), type});
   }
   if (ec) throwOSError(ec, dir);
   std::sort(entries.begin(), entries.end(),
@@ -134,19 +135,19 @@ std::string outputBaseName(const std::string& path) {
 }
 
 std::string outputFolderForFile(const std::string& file) {
-  return (fs::path(file).parent_path() / ("zz_" + outputBaseName(file))).string();
+  return utf8FromPath(pathFromUtf8(file).parent_path() / pathFromUtf8("zz_" + outputBaseName(file)));
 }
 
 std::string outputRootForFolder(const std::string& folder) {
-  fs::path p = fs::path(folder);
+  fs::path p = pathFromUtf8(folder);
   if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();  // "In/" is "In"
   if (p.empty() || p.filename() == "." || p.filename() == "..") {
     std::error_code ec;
     p = fs::absolute(p, ec);
-    if (ec) throwOSError(ec, folder);
+    if (ec) throwOSError(ec, pathFromUtf8(folder));
     p = normalFolder(p);
   }
-  return (p.parent_path() / ("zz_" + p.filename().string())).string();
+  return utf8FromPath(p.parent_path() / pathFromUtf8("zz_" + utf8FromPath(p.filename())));
 }
 
 WorkbookOutcome convertWorkbook(const std::string& path, const std::string& outFolder,
@@ -167,7 +168,7 @@ WorkbookOutcome convertWorkbook(const std::string& path, const std::string& outF
     if (it == tables.end()) throw keyNotFound(name);
     std::string text = renderSheet(it->second, cellWidth);
     tables.erase(it);
-    writeOutputFile(fs::path(outFolder) / (safeFileName(name) + ".txt"), text);
+    writeOutputFile(pathFromUtf8(outFolder) / pathFromUtf8(safeFileName(name) + ".txt"), text);
   }
   return WorkbookOutcome::converted;
 }
@@ -175,8 +176,8 @@ WorkbookOutcome convertWorkbook(const std::string& path, const std::string& outF
 void convertFolder(const std::string& folder, const std::string& outRoot,
                    const BatchProgress& progress) {
   std::error_code ec;
-  const fs::path absRoot = fs::absolute(outRoot, ec);
-  if (ec) throwOSError(ec, outRoot);
+  const fs::path absRoot = fs::absolute(pathFromUtf8(outRoot), ec);
+  if (ec) throwOSError(ec, pathFromUtf8(outRoot));
   createFolder(outRoot);
   const fs::path rootKey = normalFolder(absRoot);
 
@@ -185,22 +186,22 @@ void convertFolder(const std::string& folder, const std::string& outRoot,
   while (!pending.empty()) {
     fs::path rel = std::move(pending.back());
     pending.pop_back();
-    auto entries = listFolder(fs::path(folder) / rel);
+    auto entries = listFolder(pathFromUtf8(folder) / rel);
     if (!entries) continue;
     for (const ListedEntry& entry : *entries) {
-      fs::path entryRel = rel / entry.name;
-      if (entry.type == fs::file_type::directory) {
+      fs::path entryRel = rel / pathFromUtf8(entry.name);
+      if (entry.type == EntryClass::directory) {
         pending.push_back(std::move(entryRel));
         continue;
       }
-      if (entry.type != fs::file_type::regular) continue;  // links, devices, vanished
-      const std::string full = (fs::path(folder) / entryRel).string();
+      if (entry.type != EntryClass::file) continue;  // links, reparse points, vanished
+      const std::string full = utf8FromPath(pathFromUtf8(folder) / entryRel);
       // Output written by this very walk is never read back as input.
-      fs::path parent = fs::absolute(full, ec).parent_path();
+      fs::path parent = fs::absolute(pathFromUtf8(full), ec).parent_path();
       if (!ec && normalFolder(parent) == rootKey) continue;
       if (skipReason(full)) continue;
       std::string outName = names.claim(safeFileName(outputBaseName(full)));
-      convertWorkbook(full, (absRoot / outName).string(), progress);
+      convertWorkbook(full, utf8FromPath(absRoot / pathFromUtf8(outName)), progress);
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "textformats/errors.h"
+#include "textformats/paths.h"
 
 namespace tabulon {
 
@@ -52,7 +53,7 @@ class StringStream final : public InputStream {
 }  // namespace
 
 std::unique_ptr<InputStream> openFileStream(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = openFile(path, "rb");
   if (f == nullptr) return nullptr;
   return std::make_unique<FileStream>(f, path);
 }

@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
 #include "textformats/errors.h"
+#include "textformats/paths.h"
 #include "textformats/stream.h"
 #include "textformats/xmlreader.h"
 #include "workbook/workbookpart.h"
@@ -28,7 +30,7 @@ std::string& extractionFolderSlot() {
 }
 
 OSError osError(const std::error_code& ec, const fs::path& path) {
-  return OSError(ec.message() + ": " + path.string());
+  return OSError(ec.message() + ": " + utf8FromPath(path));
 }
 
 // Splits name into its path components ("/" and "\" both separate), dropping
@@ -55,8 +57,8 @@ bool normalizeComponents(std::string_view name, std::vector<std::string_view>& o
 }
 
 fs::path joinComponents(const std::string& folder, const std::vector<std::string_view>& parts) {
-  fs::path p(folder);
-  for (std::string_view part : parts) p /= fs::path(std::string(part));
+  fs::path p = pathFromUtf8(folder);
+  for (std::string_view part : parts) p /= pathFromUtf8(part);
   return p;
 }
 
@@ -69,7 +71,7 @@ void createDirectories(const fs::path& dir) {
     std::error_code sec;
     fs::file_status st = fs::status(p, sec);
     if (!sec && fs::exists(st) && !fs::is_directory(st)) {
-      throw IOError("Failed to create '" + dir.string() + "'");
+      throw IOError("Failed to create '" + utf8FromPath(dir) + "'");
     }
     if (p == p.parent_path()) break;
   }
@@ -112,7 +114,11 @@ int64_t compressedSize(ArchiveReader& archive, const std::string& entryName) {
 
 const std::string& extractionFolder() {
   std::string& folder = extractionFolderSlot();
-  if (folder.empty()) folder = extractionFolderFor(std::getenv("TEMP"), std::getenv("TMPDIR"));
+  if (folder.empty()) {
+    const std::optional<std::string> temp = environmentValue("TEMP");
+    const std::optional<std::string> tmpdir = environmentValue("TMPDIR");
+    folder = extractionFolderFor(temp ? temp->c_str() : nullptr, tmpdir ? tmpdir->c_str() : nullptr);
+  }
   return folder;
 }
 
@@ -122,37 +128,30 @@ std::string extractionLockPath() { return extractionFolder() + ".lock"; }
 
 void removeFolderTree(const std::string& folder) {
   std::error_code ec;
-  fs::file_status top = fs::symlink_status(folder, ec);
-  if (ec || !fs::exists(top)) return;
-  if (!fs::is_directory(top)) {
+  const fs::path top = pathFromUtf8(folder);
+  const EntryClass topClass = classifyEntry(top, ec);
+  if (ec || topClass == EntryClass::missing) return;
+  if (topClass != EntryClass::directory) {
     // A link or file standing where the folder belongs: remove it, never follow it.
-    if (!fs::remove(folder, ec) && ec) throw osError(ec, folder);
+    if (!removeEntry(top, topClass, ec)) throw osError(ec, top);
     return;
   }
   std::vector<fs::path> entries;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec)) {
     entries.push_back(it->path());
   }
-  if (ec) throw osError(ec, folder);
+  if (ec) throw osError(ec, top);
   for (const fs::path& entry : entries) {
-    fs::file_status st = fs::symlink_status(entry, ec);
-    if (!ec && fs::is_directory(st)) {
-      removeFolderTree(entry.string());
+    const EntryClass entryClass = classifyEntry(entry, ec);
+    if (ec || entryClass == EntryClass::missing) continue;  // gone since listed
+    if (entryClass == EntryClass::directory) {
+      removeFolderTree(utf8FromPath(entry));
       continue;
     }
-    if (fs::remove(entry, ec) || !ec) continue;
-    if (ec == std::errc::no_such_file_or_directory) continue;
-    if (ec == std::errc::permission_denied) {
-      // A read-only file (Windows): make it writable and try once more.
-      std::error_code pec;
-      fs::permissions(entry, fs::perms::owner_write, fs::perm_options::add, pec);
-      if (fs::remove(entry, ec) || !ec) continue;
-    }
-    throw osError(ec, entry);
+    // A read-only file is made writable and deleted once more (removeEntry).
+    if (!removeEntry(entry, entryClass, ec)) throw osError(ec, entry);
   }
-  if (!fs::remove(folder, ec) && ec && ec != std::errc::no_such_file_or_directory) {
-    throw osError(ec, folder);
-  }
+  if (!removeEntry(top, EntryClass::directory, ec)) throw osError(ec, top);
 }
 
 void removeExtractionFolder() { removeFolderTree(extractionFolder()); }
@@ -166,7 +165,7 @@ std::string partPath(const std::string& folder, std::string_view partName,
     throw InvalidXlsxFileError("[ZIP] unsafe part name in " + fileName + ": " +
                                std::string(partName));
   }
-  return joinComponents(folder, parts).string();
+  return utf8FromPath(joinComponents(folder, parts));
 }
 
 std::string shortPartName(std::string_view partName) {
@@ -226,7 +225,7 @@ bool inflateLimitExceeded(int64_t inflatedBytes, int64_t compressedBytes,
 
 void extractFile(ArchiveReader& archive, const std::string& entryName,
                  const std::string& destPath, const InflateLimits& limits) {
-  FilePtr out(std::fopen(destPath.c_str(), "wb"));
+  FilePtr out(openFile(destPath, "wb"));
   if (!out) throw IOError("Failed to create output file: " + destPath);
   std::unique_ptr<ArchiveEntryStream> entry = openEntryStream(archive, entryName);
   if (!entry) throw entryError("unreadable entry", archive, entryName);
@@ -253,7 +252,7 @@ void extractFile(ArchiveReader& archive, const std::string& entryName,
 
 void extractArchive(ArchiveReader& archive, const std::string& destFolder,
                     const InflateLimits& limits) {
-  createDirectories(destFolder);
+  createDirectories(pathFromUtf8(destFolder));
   const int count = zip_get_num_files(archive.handle());
   std::vector<std::string_view> parts;
   for (int i = 0; i < count; ++i) {
@@ -272,13 +271,13 @@ void extractArchive(ArchiveReader& archive, const std::string& destFolder,
       continue;
     }
     if (parts.size() > 1) createDirectories(dest.parent_path());
-    extractFile(archive, name, dest.string(), limits);
+    extractFile(archive, name, utf8FromPath(dest), limits);
   }
 }
 
 void extractXml(const std::string& fileName, const InflateLimits& limits) {
   std::error_code ec;
-  if (!fs::is_regular_file(fileName, ec)) {
+  if (!fs::is_regular_file(pathFromUtf8(fileName), ec)) {
     throw NotExistsXlsxFileError("No such xlsx file: " + fileName);
   }
   ArchiveReader archive;
@@ -287,7 +286,7 @@ void extractXml(const std::string& fileName, const InflateLimits& limits) {
   }
   // A folder left by an interrupted read would mix its parts with this package's.
   removeExtractionFolder();
-  createFreshFolder(extractionFolder());
+  createFreshFolder(pathFromUtf8(extractionFolder()));
   try {
     extractArchive(archive, extractionFolder(), limits);
   } catch (...) {
@@ -306,11 +305,11 @@ PackageSession::PackageSession(const std::string& fileName, const InflateLimits&
     : fileName_(fileName) {
   // Checked before taking the lock so that a missing file touches nothing.
   std::error_code ec;
-  if (!fs::is_regular_file(fileName, ec)) {
+  if (!fs::is_regular_file(pathFromUtf8(fileName), ec)) {
     throw NotExistsXlsxFileError("No such xlsx file: " + fileName);
   }
   // The lock file lives beside the folder, whose parents extraction would create anyway.
-  fs::create_directories(fs::path(extractionLockPath()).parent_path(), ec);
+  fs::create_directories(pathFromUtf8(extractionLockPath()).parent_path(), ec);
   lock_ = std::make_unique<ExtractionLock>();
   extractXml(fileName, limits);
 }

@@ -1,0 +1,46 @@
+// POSIX: paths and the environment are byte strings already; Tabulon takes
+// them to be UTF-8.
+#include <cstdlib>
+
+#include "textformats/paths.h"
+
+namespace tabulon {
+
+std::FILE* openFile(const std::string& utf8Path, const char* mode) {
+  return std::fopen(utf8Path.c_str(), mode);
+}
+
+std::optional<std::string> environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+EntryClass classifyEntry(const std::filesystem::path& p, std::error_code& ec) {
+  namespace fs = std::filesystem;
+  const fs::file_status st = fs::symlink_status(p, ec);
+  if (ec) {
+    if (ec == std::errc::no_such_file_or_directory) ec.clear();
+    return EntryClass::missing;
+  }
+  switch (st.type()) {
+    case fs::file_type::not_found: return EntryClass::missing;
+    case fs::file_type::directory: return EntryClass::directory;
+    case fs::file_type::symlink: return EntryClass::link;
+    case fs::file_type::regular: return EntryClass::file;
+    default: return EntryClass::other;
+  }
+}
+
+bool removeEntry(const std::filesystem::path& p, EntryClass /*entryClass*/, std::error_code& ec) {
+  // Deleting needs write access to the folder, not to the file: there is no
+  // attribute to clear here.
+  if (std::filesystem::remove(p, ec) || !ec) return true;
+  if (ec == std::errc::no_such_file_or_directory) {
+    ec.clear();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace tabulon
