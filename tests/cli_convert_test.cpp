@@ -1,6 +1,8 @@
 // End to end through the real tabulon binary: workbooks and folders in, text
 // files, "Done!" / "Skipped:" / "Error:" lines and exit statuses out.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -171,6 +173,42 @@ TEST_F(CliTest, WalkOrderNamesCollisionsAndReRunsOverwrite) {
     EXPECT_EQ(oneCell3("top"), readFile(work() / "zz_In" / "Book" / "Sheet1.txt"));
     EXPECT_EQ(oneCell3("b"), readFile(work() / "zz_In" / "Book_2" / "Second.txt"));
   }
+}
+
+// Every read extracts the package into a fresh extraction folder; a workbook
+// is read twice (its sheet names, then all sheets at once), not once more per
+// sheet.
+TEST_F(CliTest, EachWorkbookIsReadTwiceWhateverItsSheetCount) {
+  testutil::WorkbookSpec spec;
+  for (const char* name : {"A", "B", "C", "D", "E"}) {
+    spec.sheets.push_back({name, testutil::sheetXml("", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")});
+  }
+  testutil::XlsxFixture::write(work() / "Book.xlsx", testutil::minimalWorkbook(spec));
+  const fs::path temp = work() / "temp";
+  fs::create_directories(temp);
+  int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  // Deletions are watched too: identical events in a row would merge into one.
+  ASSERT_GE(inotify_add_watch(watch, temp.c_str(), IN_CREATE | IN_DELETE), 0);
+  testutil::RunOptions options;
+  options.env = {"TEMP=" + temp.string(), "TMPDIR=" + temp.string()};
+  RunResult r = run({"Book.xlsx"}, options);
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(5u, tree(work() / "zz_Book").size());
+
+  int extractions = 0;
+  alignas(inotify_event) char buf[8192];
+  for (ssize_t n; (n = read(watch, buf, sizeof buf)) > 0;) {
+    for (char* p = buf; p < buf + n;) {
+      auto* event = reinterpret_cast<inotify_event*>(p);
+      if ((event->mask & IN_CREATE) && (event->mask & IN_ISDIR) && event->len > 0 && std::string(event->name) == "xlsx_varno_tmp") {
+        ++extractions;
+      }
+      p += sizeof(inotify_event) + event->len;
+    }
+  }
+  close(watch);
+  EXPECT_EQ(2, extractions);
 }
 
 // A sheet name is a file name inside the workbook's output folder, never a
