@@ -154,6 +154,29 @@ TEST_F(CliTest, FolderWalkSkipsQuietlyAndFollowsNoLinks) {
             tree(work() / "zz_In"));
 }
 
+// A folder the user may not list is passed over without a word.
+TEST_F(CliTest, UnlistableFolderIsSkippedSilently) {
+  setWidth(3);
+  const fs::path in = work() / "In";
+  writeBook(in / "a.xlsx", "a");
+  writeBook(in / "locked" / "b.xlsx", "b");
+  for (const fs::path& p : {work(), in, work() / "temp"}) {
+    fs::create_directories(p);
+    fs::permissions(p, fs::perms::all);
+  }
+  fs::permissions(in / "a.xlsx", fs::perms::all);
+  fs::permissions(in / "locked", fs::perms::none);
+  testutil::RunOptions options;
+  options.asNobody = true;  // root would list it anyway
+  options.env = {"TEMP=" + (work() / "temp").string(), "TMPDIR=" + (work() / "temp").string()};
+  RunResult r = run({"In"}, options);
+  fs::permissions(in / "locked", fs::perms::owner_all);
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("Done! - zz_In\n", r.out);
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ((std::vector<std::string>{"a/", "a/Sheet1.txt"}), tree(work() / "zz_In"));
+}
+
 // Book.xlsx in two sub-folders: each keeps its own output folder, the names
 // follow the walk (files first, then sub-folders, the last first) and a
 // re-run overwrites the same files instead of mixing them.
