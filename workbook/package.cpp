@@ -108,6 +108,24 @@ int64_t compressedSize(ArchiveReader& archive, const std::string& entryName) {
   return static_cast<int64_t>(st.comp_size);
 }
 
+// What a whole package has inflated so far, against the size of its file.
+// Entries that share their data (several directory records pointing at one
+// stream) or that declare a larger compressed size than the file holds would
+// otherwise each get the full per-entry allowance, and a file of a few
+// hundred KB could write gigabytes.
+struct PackageBudget {
+  int64_t inflated = 0;
+  int64_t fileBytes = -1;  // -1: unknown, no package limit
+};
+
+PackageBudget packageBudget(const ArchiveReader& archive) {
+  std::error_code ec;
+  const uintmax_t size = fs::file_size(pathFromUtf8(archive.path()), ec);
+  PackageBudget budget;
+  if (!ec) budget.fileBytes = static_cast<int64_t>(size);
+  return budget;
+}
+
 }  // namespace
 
 // ---- The extraction folder --------------------------------------------------
@@ -223,8 +241,10 @@ bool inflateLimitExceeded(int64_t inflatedBytes, int64_t compressedBytes,
   return inflatedBytes > compressedBytes * limits.maxRatio;
 }
 
-void extractFile(ArchiveReader& archive, const std::string& entryName,
-                 const std::string& destPath, const InflateLimits& limits) {
+namespace {
+
+void copyEntry(ArchiveReader& archive, const std::string& entryName, const std::string& destPath,
+               const InflateLimits& limits, PackageBudget& package) {
   FilePtr out(openFile(destPath, "wb"));
   if (!out) throw IOError("Failed to create output file: " + destPath);
   std::unique_ptr<ArchiveEntryStream> entry = openEntryStream(archive, entryName);
@@ -240,6 +260,11 @@ void extractFile(ArchiveReader& archive, const std::string& entryName,
     if (inflateLimitExceeded(inflated, compressed, limits)) {
       throw entryError("entry too large", archive, entryName);
     }
+    package.inflated += got;
+    if (package.fileBytes >= 0 && package.inflated > limits.ratioFloorBytes &&
+        package.inflated > package.fileBytes * limits.maxRatio) {
+      throw entryError("package too large", archive, entryName);
+    }
     if (std::fwrite(buffer.data(), 1, static_cast<size_t>(got), out.get()) !=
         static_cast<size_t>(got)) {
       throw IOError("Failed to write output file: " + destPath);
@@ -250,9 +275,18 @@ void extractFile(ArchiveReader& archive, const std::string& entryName,
   if (std::fclose(f) != 0) throw IOError("Failed to write output file: " + destPath);
 }
 
+}  // namespace
+
+void extractFile(ArchiveReader& archive, const std::string& entryName,
+                 const std::string& destPath, const InflateLimits& limits) {
+  PackageBudget package = packageBudget(archive);
+  copyEntry(archive, entryName, destPath, limits, package);
+}
+
 void extractArchive(ArchiveReader& archive, const std::string& destFolder,
                     const InflateLimits& limits) {
   createDirectories(pathFromUtf8(destFolder));
+  PackageBudget package = packageBudget(archive);
   const int count = zip_get_num_files(archive.handle());
   std::vector<std::string_view> parts;
   for (int i = 0; i < count; ++i) {
@@ -271,7 +305,7 @@ void extractArchive(ArchiveReader& archive, const std::string& destFolder,
       continue;
     }
     if (parts.size() > 1) createDirectories(dest.parent_path());
-    extractFile(archive, name, utf8FromPath(dest), limits);
+    copyEntry(archive, name, utf8FromPath(dest), limits, package);
   }
 }
 

@@ -133,7 +133,9 @@ std::unique_ptr<ArchiveEntryStream> openEntryStream(ArchiveReader& archive,
 
 // The zip-bomb guard, counted on the bytes actually inflated from one entry:
 // more than maxEntryBytes, or more than ratioFloorBytes and more than
-// maxRatio times the entry's compressed size, stops the read. Sizes are bytes.
+// maxRatio times the entry's compressed size, stops the read. The same ratio
+// holds for the whole package against its file's size (entries may share
+// data, or declare sizes they do not have). Sizes are bytes.
 struct InflateLimits {
   int64_t maxEntryBytes = INT32_MAX;            // the part readers' 32-bit limit
   int64_t ratioFloorBytes = 100LL * 1024 * 1024;
@@ -150,7 +152,9 @@ bool inflateLimitExceeded(int64_t inflatedBytes, int64_t compressedBytes,
 //   InvalidXlsxFileError "[ZIP] unreadable entry in " + file + ": " + entry
 //     (libzip cannot open or read it);
 //   InvalidXlsxFileError "[ZIP] entry too large in " + file + ": " + entry
-//     (the inflate limits);
+//     (the inflate limits of one entry);
+//   InvalidXlsxFileError "[ZIP] package too large in " + file + ": " + entry
+//     (the package's ratio, passed while inflating entry);
 //   IOError "Failed to create output file: " + path,
 //   IOError "Failed to write output file: " + path,
 //   IOError "Failed to create '" + directory + "'" (it exists as a file),

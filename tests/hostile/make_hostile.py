@@ -122,11 +122,12 @@ def patch_entry(path, entry, flags_or=0, method=None):
 
 # ---- A streamed deflate bomb --------------------------------------------------
 
-def write_bomb(path, inflated_mib, head_parts, entry, declared_size=None):
+def write_bomb(path, inflated_mib, head_parts, entry, declared_size=None, aliases=()):
     """A package whose entry `entry` inflates to inflated_mib MiB of zeros, written
     as one stream of a few MB: every MiB deflates, after a full flush, to the
     same bytes. declared_size, when given, is the uncompressed size the headers
-    claim instead of the true one."""
+    claim instead of the true one. Each name in aliases gets a central-directory
+    record of its own pointing at the same data (overlapping entries)."""
     comp = zlib.compressobj(9, zlib.DEFLATED, -15)
     mib = bytes(1 << 20)
     block = comp.compress(mib) + comp.flush(zlib.Z_FULL_FLUSH)
@@ -157,6 +158,10 @@ def write_bomb(path, inflated_mib, head_parts, entry, declared_size=None):
                 out.write(block)
             out.write(tail)
         add(entry, 8, crc, csize, usize, stream)
+        bomb = central[-1]
+        for alias in aliases:
+            raw = alias.encode()
+            central.append(bomb[:28] + struct.pack("<H", len(raw)) + bomb[30:46] + raw)
         start = out.tell()
         for record in central:
             out.write(record)
@@ -197,6 +202,14 @@ def case_bomb_lying_size(d):
     # The headers claim 1 KiB; the stream holds 300 MiB.
     head = workbook_parts([("Data", one_cell_sheet())])[:3]
     write_bomb(d / "book.xlsx", 300, head, "xl/worksheets/sheet1.xml", declared_size=1024)
+
+
+def case_bomb_overlapping(d):
+    # One 90 MiB stream (under the per-entry floor) named by 40 entries: 3.6 GB
+    # from a 95 KB file unless the package as a whole is limited.
+    head = workbook_parts([("Data", one_cell_sheet())])
+    write_bomb(d / "book.xlsx", 90, head, "xl/media/image0.bin",
+               aliases=[f"xl/media/image{i}.bin" for i in range(1, 40)])
 
 
 def case_corrupt_deflate(d):
@@ -327,6 +340,7 @@ CASES = {
     "traversal_absolute": case_traversal_absolute,
     "bomb_3gib": case_bomb_3gib,
     "bomb_lying_size": case_bomb_lying_size,
+    "bomb_overlapping": case_bomb_overlapping,
     "corrupt_deflate": case_corrupt_deflate,
     "encrypted_entry": case_encrypted_entry,
     "unsupported_method": case_unsupported_method,
