@@ -693,5 +693,20 @@ TEST_F(WindowLayout, NarrowerPanelKeepsTextFullWidthAndLinksAtTheEdges) {
   }
 }
 
+// A long drag: the window rounds the solved rectangles to whole pixels and
+// feeds them back as the controls' current rectangles on the next event.
+TEST_F(WindowLayout, ManyResizesKeepTheTable) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> width(120, 2000), height(60, 1400);
+  for (int i = 0; i < 3000 && !HasFailure(); ++i) {
+    double w = width(rng), h = height(rng);
+    layout(w, h);
+    expectTableHolds(w, h);
+    for (Rect& r : current) {
+      r = Rect{std::round(r.left), std::round(r.top), std::round(r.width), std::round(r.height)};
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tabulon
