@@ -98,6 +98,9 @@ std::string_view toCellText(const SheetData& cell, const std::vector<std::string
 }
 
 void CellList::add(int32_t row, int32_t col, SheetDataKind kind, std::string_view text) {
+  if (entries_.size() >= static_cast<size_t>(kMaxSheetCells)) {
+    throw RangeError("sheet too large: more than " + std::to_string(kMaxSheetCells) + " cells");
+  }
   if (texts_.size() + text.size() > kMaxTextBytes) tooMuchText();
   texts_.append(text);
   entries_.push_back({row, col, static_cast<uint32_t>(texts_.size()), kind});

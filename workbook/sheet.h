@@ -74,6 +74,12 @@ std::string_view toCellText(const SheetData& cell, const std::vector<std::string
 std::string_view toCellText(SheetDataKind kind, std::string_view field,
                             const std::vector<std::string>& shared);
 
+// The most cells one worksheet may hold (cells present, whatever its extent):
+// 16 Mi cells, 256 MiB of entries. A part of a few hundred KB can repeat
+// <c><v>1</v></c> tens of millions of times; reading stops with a RangeError
+// instead of growing toward all the machine's memory.
+inline constexpr int32_t kMaxSheetCells = int32_t{1} << 24;
+
 // The cells one worksheet holds, in document order, each with its place
 // relative to the top-left corner of the sheet's extent (row and col from 0)
 // and the text toCellText reads (the formula text of a Formula cell is not
@@ -90,7 +96,7 @@ class CellList {
   };
 
   // Appends a cell. Throws RangeError "sheet too large: " when the texts
-  // would pass 2 GiB - 1 bytes.
+  // would pass 2 GiB - 1 bytes or the cells kMaxSheetCells.
   void add(int32_t row, int32_t col, SheetDataKind kind, std::string_view text);
 
   int32_t size() const { return static_cast<int32_t>(entries_.size()); }

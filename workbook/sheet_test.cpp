@@ -139,5 +139,16 @@ TEST(SheetTable, SizeLimits) {
                "sheet too large: 4097 rows x 16384 columns exceed 67108864 cells");
 }
 
+TEST(CellList, CellCountLimit) {
+  // A part repeating <c><v>1</v></c> needs 16 bytes per cell on the list:
+  // the count is capped so that a small package cannot take gigabytes.
+  CellList cells;
+  cells.reserve(static_cast<size_t>(kMaxSheetCells), static_cast<size_t>(kMaxSheetCells));
+  for (int32_t i = 0; i < kMaxSheetCells; ++i) cells.add(0, i, Kind::Num, "1");
+  EXPECT_EQ(cells.size(), kMaxSheetCells);
+  EXPECT_ERROR(cells.add(0, 0, Kind::Num, "1"), "RangeError",
+               "sheet too large: more than 16777216 cells");
+}
+
 }  // namespace
 }  // namespace tabulon

@@ -290,6 +290,24 @@ def case_dimension_wide(d):
     write_zip(d / "book.xlsx", workbook_parts([("Data", sheet_xml("A1:XFD100000", rows))]))
 
 
+def case_many_cells(d):
+    # 30 million cells of 16 bytes of XML each, in one row: 480 MB of XML in
+    # a package of about half a MB.
+    head = workbook_parts([("Data", "")])
+    with zipfile.ZipFile(d / "book.xlsx", "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in head:
+            if name != "xl/worksheets/sheet1.xml":
+                z.writestr(name, data)
+        info = zipfile.ZipInfo("xl/worksheets/sheet1.xml", date_time=(2024, 1, 1, 0, 0, 0))
+        info.compress_type = zipfile.ZIP_DEFLATED
+        with z.open(info, "w") as f:
+            f.write(f'<worksheet xmlns="{NS}"><sheetData><row r="1">'.encode())
+            chunk = b"<c><v>1</v></c>" * 100_000
+            for _ in range(300):
+                f.write(chunk)
+            f.write(b"</row></sheetData></worksheet>")
+
+
 def case_deep_nesting(d):
     depth = 100_000
     rows = ('<row r="1"><c r="A1"><v>1</v></c></row>' + "<x>" * depth + "</x>" * depth +
@@ -350,6 +368,7 @@ CASES = {
     "missing_relationships": case_missing_relationships,
     "dimension_full": case_dimension_full,
     "dimension_wide": case_dimension_wide,
+    "many_cells": case_many_cells,
     "deep_nesting": case_deep_nesting,
     "long_text_node": case_long_text_node,
     "long_attribute": case_long_attribute,

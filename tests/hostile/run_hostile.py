@@ -77,6 +77,7 @@ EXPECT = {
     "dimension_full": dict(error="over- or underflow [OverflowError]"),
     "dimension_wide": dict(error="sheet too large: 100000 rows x 16384 columns exceed 67108864 "
                                  "cells [RangeError]"),
+    "many_cells": dict(error="sheet too large: more than 16777216 cells [RangeError]"),
     "deep_nesting": dict(files={"Data.txt": "2"}),
     "long_text_node": dict(files={"Data.txt": "abcdefghij"}),
     "long_attribute": dict(files={"Data.txt": "1"}),
