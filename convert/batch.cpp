@@ -1,10 +1,15 @@
 #include "convert/batch.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -117,6 +122,78 @@ std::optional<std::vector<ListedEntry>> listFolder(const fs::path& dir) {
   return entries;
 }
 
+// Renders the tables of one workbook on a second thread while the reader
+// goes on with the next sheet. Each sheet's text, or the error rendering it
+// raised, waits in its slot until the whole workbook is read, so the files
+// written and the error reported are those of reading first and rendering
+// after. A table is dropped as soon as it is rendered.
+class SheetRenderer {
+ public:
+  SheetRenderer(size_t sheets, int32_t width) : results_(sheets), width_(width) {
+    worker_ = std::thread([this] { run(); });
+  }
+  ~SheetRenderer() { finish(); }
+  SheetRenderer(const SheetRenderer&) = delete;
+  SheetRenderer& operator=(const SheetRenderer&) = delete;
+
+  void add(int32_t index, SheetTable&& table) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pending_.emplace_back(index, std::move(table));
+    }
+    wake_.notify_one();
+  }
+
+  // Waits until every table added is rendered.
+  void finish() {
+    if (!worker_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+    }
+    wake_.notify_one();
+    worker_.join();
+  }
+
+  // The text of sheet index (after finish); throws what rendering it threw.
+  std::string take(size_t index) {
+    Result& r = results_[index];
+    if (r.error) std::rethrow_exception(r.error);
+    return std::move(r.text);
+  }
+
+ private:
+  struct Result {
+    std::string text;
+    std::exception_ptr error;
+  };
+
+  void run() {
+    for (;;) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return closed_ || !pending_.empty(); });
+      if (pending_.empty()) return;
+      std::pair<int32_t, SheetTable> job = std::move(pending_.front());
+      pending_.pop_front();
+      lock.unlock();
+      Result& r = results_[static_cast<size_t>(job.first)];
+      try {
+        r.text = renderSheet(job.second, width_);
+      } catch (...) {
+        r.error = std::current_exception();
+      }
+    }
+  }
+
+  std::vector<Result> results_;
+  const int32_t width_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::pair<int32_t, SheetTable>> pending_;
+  bool closed_ = false;
+  std::thread worker_;
+};
+
 fs::path normalFolder(const fs::path& p) {
   fs::path n = p.lexically_normal();
   if (!n.has_filename() && n.has_relative_path()) n = n.parent_path();
@@ -156,19 +233,24 @@ WorkbookOutcome convertWorkbook(const std::string& path, const std::string& outF
   if (progress.workbookStarted) progress.workbookStarted(path);
   createFolder(outFolder);
 
-  std::vector<std::string> names = listSheetNames(path);
-  if (progress.sheetsListed) progress.sheetsListed(path, static_cast<int32_t>(names.size()));
-  if (names.empty()) return WorkbookOutcome::converted;
-
-  // One full read serves every sheet; each table is dropped once written.
-  auto tables = parseExcel(path, "", /*header=*/true, /*skipHeaders=*/false,
-                           /*quoteSharedStrings=*/false, /*trimTrailing=*/false);
-  for (const std::string& name : names) {
-    auto it = tables.find(name);
-    if (it == tables.end()) throw keyNotFound(name);
-    std::string text = renderSheet(it->second, cellWidth);
-    tables.erase(it);
-    writeOutputFile(pathFromUtf8(outFolder) / pathFromUtf8(safeFileName(name) + ".txt"), text);
+  // One read serves every sheet. The files are written once it has
+  // succeeded, in workbook order, so a read error leaves no new file behind.
+  std::vector<std::string> names;
+  std::optional<SheetRenderer> renderer;
+  readAllSheets(
+      path, /*header=*/true, /*skipHeaders=*/false, /*quoteSharedStrings=*/false,
+      /*trimTrailing=*/false,
+      [&](const std::vector<std::string>& listed) {
+        names = listed;
+        if (progress.sheetsListed) progress.sheetsListed(path, static_cast<int32_t>(names.size()));
+        if (!names.empty()) renderer.emplace(names.size(), cellWidth);
+      },
+      [&](int32_t index, SheetTable&& table) { renderer->add(index, std::move(table)); });
+  if (!renderer) return WorkbookOutcome::converted;
+  renderer->finish();
+  for (size_t i = 0; i < names.size(); ++i) {
+    writeOutputFile(pathFromUtf8(outFolder) / pathFromUtf8(safeFileName(names[i]) + ".txt"),
+                    renderer->take(i));
   }
   return WorkbookOutcome::converted;
 }

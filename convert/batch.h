@@ -55,12 +55,13 @@ struct BatchProgress {
 // A workbook without sheets leaves the folder empty. A sheet name that is "."
 // or "..", or holds "/", "\" or a NUL byte, has those characters replaced by
 // "_" in its file name, so nothing is written outside outFolder.
-// The workbook is read once (sheet names, then all sheets).
+// The workbook is read (extracted) once for its sheet names and all its
+// sheets; the files are written after that read succeeded, so a read error
+// leaves no new file in outFolder.
 // Throws OSError (the file's size cannot be read, a folder cannot be created:
 // the system's message and the path), IOError "Failed to create '" + folder +
 // "'" (a file stands in the way), IOError "cannot open: " + file (an output
-// file cannot be written), KeyError "key not found: " + sheet (a listed sheet
-// is missing from the read), RangeError "value out of range: " (a negative
+// file cannot be written), RangeError "value out of range: " (a negative
 // cellWidth), OverflowError (a text beyond 2 GiB), and whatever the reader
 // raises (workbook/reader.h).
 WorkbookOutcome convertWorkbook(const std::string& path, const std::string& outFolder,

@@ -1,6 +1,8 @@
 #include "workbook/reader.h"
 
+#include <exception>
 #include <filesystem>
+#include <thread>
 
 #include "workbook/package.h"
 #include "workbook/sharedstrings.h"
@@ -98,6 +100,65 @@ std::unordered_map<std::string, SheetTable> parseExcel(const std::string& fileNa
   }
   package.finish();
   return result;
+}
+
+void readAllSheets(const std::string& fileName, bool header, bool skipHeaders,
+                   bool quoteSharedStrings, bool trimTrailing,
+                   const std::function<void(const std::vector<std::string>& names)>& listed,
+                   const std::function<void(int32_t index, SheetTable&& table)>& sheetRead) {
+  PackageSession package(fileName);
+  WorkbookParts parts = readWorkbookParts(package);
+  std::vector<std::string> names;
+  names.reserve(parts.info.sheets.size());
+  for (const SheetEntry& sheet : parts.info.sheets) names.push_back(sheet.name);
+  listed(names);
+  if (names.empty()) {
+    package.finish();
+    return;
+  }
+
+  std::vector<std::string> styles;
+  auto stylesPart = parts.directory.find("styles");
+  if (stylesPart != parts.directory.end()) styles = parseStyles(package.pathOf(stylesPart->second));
+
+  // Only the tables need the shared strings, so they are read beside the
+  // first worksheet. Their error, if any, is the one reported: it comes
+  // first when the parts are read one after the other.
+  std::vector<std::string> shared;
+  std::exception_ptr sharedError;
+  std::thread sharedReader;
+  auto sharedPart = parts.directory.find("sharedStrings");
+  if (sharedPart != parts.directory.end()) {
+    sharedReader = std::thread([&shared, &sharedError, quoteSharedStrings,
+                                path = package.pathOf(sharedPart->second)] {
+      try {
+        shared = parseSharedStrings(path, quoteSharedStrings);
+      } catch (...) {
+        sharedError = std::current_exception();
+      }
+    });
+  }
+  auto awaitShared = [&] {
+    if (!sharedReader.joinable()) return;
+    sharedReader.join();
+    if (sharedError) std::rethrow_exception(sharedError);
+  };
+  try {
+    const Relationships rels =
+        parseRelationships(package.pathOf(relationshipsPartName(parts.workbookPart)),
+                           parts.workbookPart);
+    for (size_t i = 0; i < parts.info.sheets.size(); ++i) {
+      SheetCells cells = parseSheet(worksheetPath(package, parts, rels, parts.info.sheets[i]),
+                                    styles, parts.info.date1904, trimTrailing);
+      awaitShared();
+      sheetRead(static_cast<int32_t>(i),
+                initSheetTable(cells.rows, cells.cols, cells.cells, shared, header, skipHeaders));
+    }
+  } catch (...) {
+    awaitShared();  // replaces the error in flight when the shared strings failed
+    throw;
+  }
+  package.finish();
 }
 
 }  // namespace tabulon

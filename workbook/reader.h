@@ -5,6 +5,7 @@
 #ifndef TABULON_WORKBOOK_READER_H_
 #define TABULON_WORKBOOK_READER_H_
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -35,6 +36,22 @@ std::unordered_map<std::string, SheetTable> parseExcel(const std::string& fileNa
                                                        const std::string& sheetName, bool header,
                                                        bool skipHeaders, bool quoteSharedStrings,
                                                        bool trimTrailing);
+
+// Every sheet of the workbook at fileName from one read, for callers that
+// want them all: the same tables, the same errors in the same order as
+// listSheetNames followed (when it lists any sheet) by parseExcel with an
+// empty sheetName. listed gets the sheet names in workbook order once the
+// workbook part is read; a workbook without sheets is read no further (its
+// styles and shared strings are not looked at). Then sheetRead gets each
+// table with its index in that list, in workbook order, as soon as it is
+// built; the read goes on while the caller works on it. The shared strings
+// are read on a second thread while the first worksheet is parsed; an error
+// of theirs still comes before any error of the worksheets. Either callback
+// may throw, which ends the read (the folder is removed).
+void readAllSheets(const std::string& fileName, bool header, bool skipHeaders,
+                   bool quoteSharedStrings, bool trimTrailing,
+                   const std::function<void(const std::vector<std::string>& names)>& listed,
+                   const std::function<void(int32_t index, SheetTable&& table)>& sheetRead);
 
 }  // namespace tabulon
 

@@ -1,5 +1,6 @@
 #include "workbook/reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -109,6 +110,70 @@ TEST_F(ReaderTest, EmptySheetListGivesEmptyResults) {
   const std::string file = write(minimalWorkbook(WorkbookSpec{}));
   EXPECT_TRUE(parseExcel(file, "", true, false, false, false).empty());
   EXPECT_TRUE(listSheetNames(file).empty());
+  EXPECT_FALSE(folderExists());
+}
+
+// readAllSheets: the tables of parseExcel, in workbook order, from one read.
+std::vector<std::string> readAll(const std::string& file, std::vector<SheetTable>* tables = nullptr) {
+  std::vector<std::string> events;
+  readAllSheets(
+      file, true, false, false, false,
+      [&](const std::vector<std::string>& names) {
+        for (const std::string& n : names) events.push_back("listed " + n);
+      },
+      [&](int32_t index, SheetTable&& table) {
+        events.push_back("sheet " + std::to_string(index));
+        if (tables != nullptr) tables->push_back(std::move(table));
+      });
+  return events;
+}
+
+TEST_F(ReaderTest, ReadAllSheetsListsThenHandsOverEachTableInOrder) {
+  const std::string file = write(minimalWorkbook(twoSheets()));
+  std::vector<SheetTable> tables;
+  EXPECT_EQ((std::vector<std::string>{"listed Zeta", "listed Alpha", "sheet 0", "sheet 1"}),
+            readAll(file, &tables));
+  EXPECT_FALSE(folderExists());
+  auto expected = parseExcel(file, "", true, false, false, false);
+  ASSERT_EQ(2u, tables.size());
+  EXPECT_EQ(cellsOf(expected.at("Zeta")), cellsOf(tables[0]));
+  EXPECT_EQ(expected.at("Zeta").colType, tables[0].colType);
+  EXPECT_EQ(cellsOf(expected.at("Alpha")), cellsOf(tables[1]));
+}
+
+TEST_F(ReaderTest, ReadAllSheetsReportsErrorsInTheOrderOfASequentialRead) {
+  const std::string folder = extractionFolder();
+  // The shared strings (read beside the first worksheet) fail before the worksheet does.
+  WorkbookSpec spec;
+  spec.sheets = {{"S", sheetXml("A1", "<row r=\"1\"><c r=\"A1\" t=\"x\"><v>1</v></c></row>")}};
+  spec.sharedStrings = {"a"};
+  std::vector<XlsxPart> parts = minimalWorkbook(spec);
+  parts.erase(std::remove_if(parts.begin(), parts.end(),
+                             [](const XlsxPart& p) { return p.name == "xl/sharedStrings.xml"; }),
+              parts.end());
+  std::string file = write(parts);
+  EXPECT_ERROR(readAll(file), "IOError", "Unable to read file: " + folder + "/xl/sharedStrings.xml");
+  EXPECT_FALSE(folderExists());
+  // Without that, the worksheet's own error; a sheet read before it was handed over.
+  spec.sheets.insert(spec.sheets.begin(), twoSheets().sheets[1]);
+  file = write(minimalWorkbook(spec));
+  std::vector<std::string> events;
+  EXPECT_ERROR(readAllSheets(
+                   file, true, false, false, false, [](const std::vector<std::string>&) {},
+                   [&](int32_t index, SheetTable&&) { events.push_back(std::to_string(index)); }),
+               "UnKnownSheetDataKindError", "unsupport sheet data kind");
+  EXPECT_EQ(std::vector<std::string>{"0"}, events);
+  EXPECT_FALSE(folderExists());
+  // No sheets: neither styles nor shared strings are read (both are missing here).
+  spec.sheets.clear();
+  parts = minimalWorkbook(spec);
+  parts.erase(std::remove_if(parts.begin(), parts.end(),
+                             [](const XlsxPart& p) {
+                               return p.name == "xl/sharedStrings.xml" || p.name == "xl/styles.xml";
+                             }),
+              parts.end());
+  file = write(parts);
+  EXPECT_TRUE(readAll(file).empty());
   EXPECT_FALSE(folderExists());
 }
 
