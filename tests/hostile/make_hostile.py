@@ -187,6 +187,11 @@ def case_traversal_relative(d):
     write_zip(d / "book.xlsx", parts + [("xl/../../../escaped.txt", "pwned")])
 
 
+def case_traversal_backslash(d):
+    parts = workbook_parts([("Data", one_cell_sheet())])
+    write_zip(d / "book.xlsx", parts + [("xl\\..\\..\\escaped.txt", "pwned")])
+
+
 def case_traversal_absolute(d):
     parts = workbook_parts([("Data", one_cell_sheet())])
     target = (d / "absolute-escape.txt").resolve()
@@ -355,6 +360,7 @@ CASES = {
     "not_zip": case_not_zip,
     "truncated_zip": case_truncated_zip,
     "traversal_relative": case_traversal_relative,
+    "traversal_backslash": case_traversal_backslash,
     "traversal_absolute": case_traversal_absolute,
     "bomb_3gib": case_bomb_3gib,
     "bomb_lying_size": case_bomb_lying_size,

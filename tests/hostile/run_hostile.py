@@ -41,6 +41,9 @@ EXPECT = {
     "traversal_relative": dict(
         error="[ZIP] unsafe entry name in {book}: xl/../../../escaped.txt [InvalidXlsxFileError]",
         absent=["escaped.txt", "temp/escaped.txt", "in/escaped.txt"]),
+    "traversal_backslash": dict(
+        error="[ZIP] unsafe entry name in {book}: xl\\..\\..\\escaped.txt [InvalidXlsxFileError]",
+        absent=["escaped.txt", "temp/escaped.txt", "in/escaped.txt"]),
     "traversal_absolute": dict(
         error="[ZIP] unsafe entry name in {book}: {case}/in/absolute-escape.txt "
               "[InvalidXlsxFileError]",
