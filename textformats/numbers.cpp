@@ -18,6 +18,20 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 bool tryParseInt32(std::string_view text, int32_t& out) {
+  // The common case in workbooks: up to 9 plain digits, which always fit.
+  if (!text.empty() && text.size() <= 9) {
+    uint32_t value = 0;
+    size_t k = 0;
+    for (; k < text.size(); ++k) {
+      const auto digit = static_cast<uint32_t>(static_cast<unsigned char>(text[k]) - '0');
+      if (digit > 9) break;
+      value = value * 10 + digit;
+    }
+    if (k == text.size()) {
+      out = static_cast<int32_t>(value);
+      return true;
+    }
+  }
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <future>
 #include <thread>
 
 #include "workbook/package.h"
@@ -143,18 +144,31 @@ void readAllSheets(const std::string& fileName, bool header, bool skipHeaders,
     sharedReader.join();
     if (sharedError) std::rethrow_exception(sharedError);
   };
+  // Worksheets are parsed two at a time: sheet i here, sheet i + 1 on a
+  // helper thread. The helper's result, or its error, is taken only once
+  // sheet i is done, so the errors come in the order of a sequential read.
+  std::future<SheetCells> ahead;
   try {
     const Relationships rels =
         parseRelationships(package.pathOf(relationshipsPartName(parts.workbookPart)),
                            parts.workbookPart);
-    for (size_t i = 0; i < parts.info.sheets.size(); ++i) {
-      SheetCells cells = parseSheet(worksheetPath(package, parts, rels, parts.info.sheets[i]),
-                                    styles, parts.info.date1904, trimTrailing);
+    auto parseAt = [&](size_t i) {
+      return parseSheet(worksheetPath(package, parts, rels, parts.info.sheets[i]), styles,
+                        parts.info.date1904, trimTrailing);
+    };
+    auto hand = [&](size_t i, SheetCells&& cells) {
       awaitShared();
       sheetRead(static_cast<int32_t>(i),
                 initSheetTable(cells.rows, cells.cols, cells.cells, shared, header, skipHeaders));
+    };
+    const size_t count = parts.info.sheets.size();
+    for (size_t i = 0; i < count; i += 2) {
+      if (i + 1 < count) ahead = std::async(std::launch::async, parseAt, i + 1);
+      hand(i, parseAt(i));
+      if (ahead.valid()) hand(i + 1, ahead.get());
     }
   } catch (...) {
+    if (ahead.valid()) ahead.wait();  // its result or error is dropped
     awaitShared();  // replaces the error in flight when the shared strings failed
     throw;
   }

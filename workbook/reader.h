@@ -45,9 +45,11 @@ std::unordered_map<std::string, SheetTable> parseExcel(const std::string& fileNa
 // styles and shared strings are not looked at). Then sheetRead gets each
 // table with its index in that list, in workbook order, as soon as it is
 // built; the read goes on while the caller works on it. The shared strings
-// are read on a second thread while the first worksheet is parsed; an error
-// of theirs still comes before any error of the worksheets. Either callback
-// may throw, which ends the read (the folder is removed).
+// are read on a second thread while the first worksheet is parsed, and the
+// worksheets two at a time; the errors still come in the order of a
+// sequential read (shared strings first, then sheet by sheet). Either
+// callback may throw, which ends the read (the folder is removed). The
+// callbacks are called on the calling thread.
 void readAllSheets(const std::string& fileName, bool header, bool skipHeaders,
                    bool quoteSharedStrings, bool trimTrailing,
                    const std::function<void(const std::vector<std::string>& names)>& listed,

@@ -164,6 +164,16 @@ TEST_F(ReaderTest, ReadAllSheetsReportsErrorsInTheOrderOfASequentialRead) {
                "UnKnownSheetDataKindError", "unsupport sheet data kind");
   EXPECT_EQ(std::vector<std::string>{"0"}, events);
   EXPECT_FALSE(folderExists());
+  // Two failing sheets (parsed side by side): the earlier one's error, be it
+  // from its worksheet part or from building its table.
+  const auto badKind = spec.sheets.back();
+  const auto badIndex =
+      std::make_pair(std::string("T"), sheetXml("A1", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row>"));
+  spec.sheets = {badKind, badIndex};
+  EXPECT_ERROR(readAll(write(minimalWorkbook(spec))), "UnKnownSheetDataKindError", "unsupport sheet data kind");
+  spec.sheets = {badIndex, badKind};
+  EXPECT_ERROR(readAll(write(minimalWorkbook(spec))), "IndexError", "index out of bounds: 7 notin 0 .. 0");
+  EXPECT_FALSE(folderExists());
   // No sheets: neither styles nor shared strings are read (both are missing here).
   spec.sheets.clear();
   parts = minimalWorkbook(spec);
