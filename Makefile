@@ -6,7 +6,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz clean
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz windows test-windows clean
 
 all: build
 
@@ -65,6 +65,17 @@ $(FUZZ_BUILD)/build.ninja:
 fuzz: deps $(FUZZ_BUILD)/build.ninja
 	nice -n 19 cmake --build $(FUZZ_BUILD) --target fuzzers -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_TARGETS)
+
+# The Windows executables, cross-built: $(WIN_BUILD)/tabulon.exe and
+# $(WIN_BUILD)/tabulon-inspect.exe. The libraries are built once into
+# ~/.cache/tabulon-win (about 15 minutes for wxWidgets on 2 cores).
+WIN_BUILD ?= build-windows
+windows:
+	TABULON_WIN_BUILD=$(CURDIR)/$(WIN_BUILD) scripts/build-windows
+
+# Runs tabulon.exe under wine against the Linux build (examples, errors, the window).
+test-windows: windows build
+	tests/windows/smoke.sh $(BUILD)/tabulon $(WIN_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

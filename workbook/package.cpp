@@ -316,6 +316,12 @@ void extractXml(const std::string& fileName, const InflateLimits& limits) {
   }
   ArchiveReader archive;
   if (!openArchive(archive, fileName)) {
+    // libzip's error codes do not tell a vanished file from a damaged one on
+    // every system (under wine a missing folder is a read error): the file
+    // system decides.
+    if (!fs::is_regular_file(pathFromUtf8(fileName), ec)) {
+      throw NotExistsXlsxFileError("No such xlsx file: " + fileName);
+    }
     throw InvalidXlsxFileError("[ZIP] Can't open xlsx file: " + fileName);
   }
   // A folder left by an interrupted read would mix its parts with this package's.

@@ -5,6 +5,7 @@
 #include <future>
 #include <thread>
 
+#include "textformats/paths.h"
 #include "workbook/package.h"
 #include "workbook/sharedstrings.h"
 #include "workbook/styles.h"
@@ -33,7 +34,7 @@ WorkbookParts readWorkbookParts(const PackageSession& package) {
 
 bool isPartPresent(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::is_regular_file(path, ec);
+  return std::filesystem::is_regular_file(pathFromUtf8(path), ec);
 }
 
 // The worksheet part of one sheet: the target of its relationship when that

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "textformats/errors.h"
+#include "textformats/paths.h"
 #include "textformats/numbers.h"
 #include "textformats/stream.h"
 
@@ -172,7 +173,7 @@ std::string relationshipsPartName(std::string_view partName) {
 Relationships parseRelationships(const std::string& path, std::string_view sourcePartName) {
   Relationships rels;
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return rels;
+  if (!std::filesystem::exists(pathFromUtf8(path), ec)) return rels;
   XmlReader r;
   openPart(r, path);
   const std::string relationshipTag = namespacePrefix(r) + "Relationship";

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "textformats/errors.h"
+#include "textformats/paths.h"
 #include "textformats/numbers.h"
 #include "textformats/xmlreader.h"
 #include "workbook/localtime.h"
@@ -519,7 +520,7 @@ SheetCells parseSheet(const std::string& path, const std::vector<std::string>& s
   const std::string prefix = rootPrefix(r);
   SheetReader reader(r, prefix, styles, date1904);
   std::error_code error;
-  const uintmax_t partBytes = std::filesystem::file_size(path, error);
+  const uintmax_t partBytes = std::filesystem::file_size(pathFromUtf8(path), error);
   if (!error) reader.reserveFor(partBytes);
   SheetCells cells = reader.read(trimTrailing);
   closeXmlReader(r);
