@@ -9,8 +9,10 @@
 #              "many" in one call, so that it starts once)
 # For each: median wall time of BENCH_RUNS runs (default 3), the largest peak
 # resident memory (/usr/bin/time -v), and the ratios tabulon/floor and
-# tabulon/fastest peer. Wall times drift on a shared machine: compare the
-# ratios of one run, not figures of different runs.
+# tabulon/fastest peer; last, the ratio of the median CPU times (user +
+# system) of tabulon and the floor, the steadier figure on a loaded machine.
+# Wall times drift on a shared machine: compare the ratios of one run, not
+# figures of different runs.
 #
 #   bench/convert_bench.sh [TABULON] [WORKDIR]
 # Defaults: build/tabulon and build/bench-workloads. The workloads are made
@@ -84,13 +86,13 @@ script_of() {
   esac
 }
 
-# Runs one tool runs times; prints "median-seconds peak-KiB", or "- -" when
-# it failed or ran out of time.
+# Runs one tool runs times; prints "median-seconds peak-KiB median-cpu-seconds",
+# or "- - -" when it failed or ran out of time.
 measure() {
   tool=$1 target=$2 n=$runs
   case $tool in tabulon | floor) ;; *) n=$peer_runs ;; esac
   cmd=$(script_of "$tool" "$target")
-  times="" peak=0 i=0
+  times="" cpus="" peak=0 i=0
   while [ $i -lt "$n" ]; do
     rm -rf "$work/out/$tool" && mkdir -p "$work/out/$tool"
     if ! /usr/bin/time -v -o "$work/time.log" timeout "$limit" \
@@ -98,18 +100,21 @@ measure() {
          > "$work/run.log" 2>&1; then
       echo "convert_bench: $tool on $(basename "$target") failed or took over ${limit}s" >&2
       tail -3 "$work/run.log" >&2
-      echo "- -"
+      echo "- - -"
       return
     fi
     wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time.log" |
            awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }')
     rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.log")
+    cpu=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.2f", s }' "$work/time.log")
     times="$times $wall"
+    cpus="$cpus $cpu"
     [ "$rss" -gt "$peak" ] && peak=$rss
     i=$((i + 1))
   done
   median=$(echo $times | tr ' ' '\n' | sort -n | sed -n "$(( (n + 1) / 2 ))p")
-  echo "$median $peak"
+  cpu=$(echo $cpus | tr ' ' '\n' | sort -n | sed -n "$(( (n + 1) / 2 ))p")
+  echo "$median $peak $cpu"
 }
 
 fmt() {  # seconds KiB -> "1.23 s, 45 MiB"
@@ -130,11 +135,11 @@ esac
 
 printf '%-6s | %-22s | %-22s |' "load" "tabulon" "floor (unzip)"
 for p in $peers; do printf ' %-22s |' "$p"; done
-printf ' %-13s | %-13s\n' "tabulon/floor" "tabulon/peer"
+printf ' %-13s | %-13s | %s\n' "tabulon/floor" "tabulon/peer" "CPU tabulon/floor"
 for w in $workloads; do
   target=$(target_of "$w")
-  set -- $(measure tabulon "$target"); t_s=$1 t_k=$2
-  set -- $(measure floor "$target"); f_s=$1 f_k=$2
+  set -- $(measure tabulon "$target"); t_s=$1 t_k=$2 t_c=$3
+  set -- $(measure floor "$target"); f_s=$1 f_k=$2 f_c=$3
   line=$(printf '%-6s | %-22s | %-22s |' "$w" "$(fmt "$t_s" "$t_k")" "$(fmt "$f_s" "$f_k")")
   best="-"
   for p in $peers; do
@@ -145,5 +150,6 @@ for w in $workloads; do
     fi
   done
   ratio() { if [ "$1" = "-" ] || [ "$2" = "-" ]; then echo "-"; else awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; fi; }
-  printf '%s %-13s | %-13s\n' "$line" "$(ratio "$t_s" "$f_s")" "$(ratio "$t_s" "$best")"
+  printf '%s %-13s | %-13s | %s (%s s / %s s)\n' "$line" "$(ratio "$t_s" "$f_s")" "$(ratio "$t_s" "$best")" \
+    "$(ratio "$t_c" "$f_c")" "$t_c" "$f_c"
 done
