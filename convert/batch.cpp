@@ -122,6 +122,12 @@ std::optional<std::vector<ListedEntry>> listFolder(const fs::path& dir) {
   return entries;
 }
 
+// What the rendered sheets of one workbook may hold in memory until they are
+// written. A package of a few KB can declare sheets of tens of millions of
+// empty cells, each rendering to hundreds of MB; past this the workbook fails
+// with a RangeError instead of taking all the machine's memory.
+constexpr size_t kMaxHeldTextBytes = size_t{256} << 20;
+
 // Renders the tables of one workbook on a second thread while the reader
 // goes on with the next sheet. Each sheet's text, or the error rendering it
 // raised, waits in its slot until the whole workbook is read, so the files
@@ -136,9 +142,12 @@ class SheetRenderer {
   SheetRenderer(const SheetRenderer&) = delete;
   SheetRenderer& operator=(const SheetRenderer&) = delete;
 
+  // Waits while a table is still waiting to be rendered, so that at most one
+  // table waits besides the one being rendered.
   void add(int32_t index, SheetTable&& table) {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::unique_lock<std::mutex> lock(mutex_);
+      room_.wait(lock, [this] { return pending_.empty(); });
       pending_.emplace_back(index, std::move(table));
     }
     wake_.notify_one();
@@ -176,9 +185,17 @@ class SheetRenderer {
       std::pair<int32_t, SheetTable> job = std::move(pending_.front());
       pending_.pop_front();
       lock.unlock();
+      room_.notify_one();
       Result& r = results_[static_cast<size_t>(job.first)];
+      if (heldBytes_ > kMaxHeldTextBytes) continue;  // the error is already in an earlier slot
       try {
         r.text = renderSheet(job.second, width_);
+        heldBytes_ += r.text.size();
+        if (heldBytes_ > kMaxHeldTextBytes) {
+          r.text = std::string();
+          throw RangeError("workbook too large: its sheets' text passes " +
+                           std::to_string(kMaxHeldTextBytes) + " bytes");
+        }
       } catch (...) {
         r.error = std::current_exception();
       }
@@ -189,7 +206,9 @@ class SheetRenderer {
   const int32_t width_;
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable room_;
   std::deque<std::pair<int32_t, SheetTable>> pending_;
+  size_t heldBytes_ = 0;  // worker only
   bool closed_ = false;
   std::thread worker_;
 };

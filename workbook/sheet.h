@@ -160,10 +160,12 @@ struct SheetTable {
   std::vector<SheetDataKind> colType;
 };
 
-// The largest table built, in cells (rows * cols): 64 Mi cells, 256 MiB of
-// cell offsets. A sheet whose extent is larger is refused rather than letting
-// a few cells far apart take all the machine's memory.
-inline constexpr int32_t kMaxTableCells = int32_t{1} << 26;
+// The largest table built, in cells (rows * cols): 16 Mi cells (1,048,576
+// rows of 16 columns), 64 MiB of cell offsets and some 190 MB of text at the
+// default cell width. A sheet whose extent is larger is refused rather than
+// letting a few cells far apart take all the machine's memory: three cells
+// declaring A1:XFD4000 took 965 MB to render alone.
+inline constexpr int32_t kMaxTableCells = int32_t{1} << 24;
 
 // Builds the table of a sheet with the given extent from its cells (places
 // relative to the extent's top-left corner; cells outside rows x cols are

@@ -128,15 +128,15 @@ TEST(SheetTable, SizeLimits) {
   three.add(99999, 16383, Kind::Num, "3");
   // A1:XFD100000 holding three cells: refused instead of taking gigabytes.
   EXPECT_ERROR(initSheetTable(100000, 16384, three, kShared, true, false), "RangeError",
-               "sheet too large: 100000 rows x 16384 columns exceed 67108864 cells");
+               "sheet too large: 100000 rows x 16384 columns exceed 16777216 cells");
   // A1:XFD1048576 does not fit 32 bits at all.
   EXPECT_ERROR(initSheetTable(1048576, 16384, three, kShared, true, false), "OverflowError",
                "over- or underflow");
   EXPECT_ERROR(initSheetTable(-1, 2, three, kShared, true, false), "RangeError",
                "invalid sheet extent: -1 rows x 2 columns");
   // Just past the limit.
-  EXPECT_ERROR(initSheetTable(4097, 16384, three, kShared, true, false), "RangeError",
-               "sheet too large: 4097 rows x 16384 columns exceed 67108864 cells");
+  EXPECT_ERROR(initSheetTable(1025, 16384, three, kShared, true, false), "RangeError",
+               "sheet too large: 1025 rows x 16384 columns exceed 16777216 cells");
 }
 
 TEST(CellList, CellCountLimit) {

@@ -358,7 +358,7 @@ TEST(Worksheet, HugeDeclaredExtent) {
   EXPECT_EQ(16384, cells.cols);
   EXPECT_EQ(3, cells.cells.size());
   EXPECT_ERROR(initSheetTable(cells.rows, cells.cols, cells.cells, kShared, true, false),
-               "RangeError", "sheet too large: 100000 rows x 16384 columns exceed 67108864 cells");
+               "RangeError", "sheet too large: 100000 rows x 16384 columns exceed 16777216 cells");
 
   testutil::writeFile(dir / "whole.xml", worksheet("A1:XFD1048576", rows));
   EXPECT_ERROR(parseSheet((dir / "whole.xml").string(), kStyles, false, false), "OverflowError",

@@ -295,6 +295,15 @@ def case_dimension_wide(d):
     write_zip(d / "book.xlsx", workbook_parts([("Data", sheet_xml("A1:XFD100000", rows))]))
 
 
+def case_dimension_many_sheets(d):
+    # Four sheets of three cells, each declaring the largest extent a table
+    # may have: 185 MB of text each, far more than the workbook is worth.
+    rows = ('<row r="1"><c r="A1"><v>1</v></c></row><row r="500"><c r="XFD500"><v>2</v></c>'
+            '</row><row r="1024"><c r="B1024"><v>3</v></c></row>')
+    write_zip(d / "book.xlsx",
+              workbook_parts([(f"S{i}", sheet_xml("A1:XFD1024", rows)) for i in range(4)]))
+
+
 def case_many_cells(d):
     # 30 million cells of 16 bytes of XML each, in one row: 480 MB of XML in
     # a package of about half a MB.
@@ -374,6 +383,7 @@ CASES = {
     "missing_relationships": case_missing_relationships,
     "dimension_full": case_dimension_full,
     "dimension_wide": case_dimension_wide,
+    "dimension_many_sheets": case_dimension_many_sheets,
     "many_cells": case_many_cells,
     "deep_nesting": case_deep_nesting,
     "long_text_node": case_long_text_node,
