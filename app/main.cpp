@@ -87,6 +87,7 @@ int usageError(const std::string& arg) {
 int run(int argc, char** argv) {
   // UTF-8 like every other text inside Tabulon, on Windows too.
   const std::vector<std::string> args = commandLineArguments(argc, argv);
+  useUtf8Console();
   std::vector<std::string> paths;
   bool optionsEnded = false;
   for (size_t i = 1; i < args.size(); ++i) {

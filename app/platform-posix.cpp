@@ -35,6 +35,8 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
+void useUtf8Console() {}
+
 bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tabulon

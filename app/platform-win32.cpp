@@ -56,6 +56,8 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
   return args;
 }
 
+void useUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
+
 bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 }  // namespace tabulon

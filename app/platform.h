@@ -25,6 +25,11 @@ std::string userConfigFolder();
 // narrow argv holds the legacy code page and loses what it cannot show.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
+// Makes a console show the UTF-8 bytes Tabulon prints as the characters they
+// are (Windows: the console's output code page becomes UTF-8; elsewhere
+// nothing to do). Redirected output gets the same bytes either way.
+void useUtf8Console();
+
 // True when the standard error stream is a terminal.
 bool stderrIsTerminal();
 
