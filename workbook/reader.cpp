@@ -148,11 +148,13 @@ void readAllSheets(const std::string& fileName, bool header, bool skipHeaders,
   // Worksheets are parsed two at a time: sheet i here, sheet i + 1 on a
   // helper thread. The helper's result, or its error, is taken only once
   // sheet i is done, so the errors come in the order of a sequential read.
+  // Whatever the helper uses lives outside the try block: on an error it is
+  // still at work until the handler has waited for it.
+  Relationships rels;
   std::future<SheetCells> ahead;
   try {
-    const Relationships rels =
-        parseRelationships(package.pathOf(relationshipsPartName(parts.workbookPart)),
-                           parts.workbookPart);
+    rels = parseRelationships(package.pathOf(relationshipsPartName(parts.workbookPart)),
+                              parts.workbookPart);
     auto parseAt = [&](size_t i) {
       return parseSheet(worksheetPath(package, parts, rels, parts.info.sheets[i]), styles,
                         parts.info.date1904, trimTrailing);
