@@ -11,19 +11,28 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 namespace fuzzutil {
 
 // A folder of this process's own below the system temporary folder, created
-// on first use. Every target run is one process, so nothing is shared.
+// on first use and removed at exit (libFuzzer ends a timed run with exit()).
+// Every target run is one process, so nothing is shared.
+struct ScratchFolder {
+  std::filesystem::path path;
+  ScratchFolder()
+      : path(std::filesystem::temp_directory_path() / ("tabulon-fuzz-" + std::to_string(getpid()))) {
+    std::filesystem::create_directories(path);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
+
 inline const std::filesystem::path& scratchFolder() {
-  static const std::filesystem::path folder = [] {
-    std::filesystem::path p = std::filesystem::temp_directory_path() /
-                              ("tabulon-fuzz-" + std::to_string(getpid()));
-    std::filesystem::create_directories(p);
-    return p;
-  }();
-  return folder;
+  static const ScratchFolder folder;
+  return folder.path;
 }
 
 // Writes the bytes to scratchFolder()/name (replaced) and returns its path.
