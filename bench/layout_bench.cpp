@@ -6,100 +6,23 @@
 #include <vector>
 
 #include "layout/solver.h"
+#include "windowsystem.h"
 
 namespace {
 
 using namespace tabulon;
 
-struct Box {
-  VariablePtr left = newVariable(), top = newVariable(), width = newVariable(),
-              height = newVariable();
-  Expression l() const { return Expression(left); }
-  Expression t() const { return Expression(top); }
-  Expression r() const { return Expression(left, 1.0, width, 1.0); }
-  Expression b() const { return Expression(top, 1.0, height, 1.0); }
-};
-
-// The window's system: the panel's edits, then per control its four edits
-// and its rows of the layout table (16 required equalities, 24 edits).
-struct WindowSystem {
-  Solver solver;
-  Box panel;
-  Box box[5];  // instruction text, home link, Select Folder, Select File, contact link
-  double rect[5][4] = {{0, 0, 400, 260}, {15, 260, 80, 40}, {105, 260, 90, 40},
-                       {205, 260, 80, 40}, {295, 260, 90, 40}};
-
-  WindowSystem() {
-    for (const VariablePtr& v : {panel.left, panel.top, panel.width, panel.height}) {
-      solver.addEditVariable(v, 1001000999.0);
-    }
-    auto eq = [&](const Expression& lhs, const Expression& rhs) {
-      solver.addConstraint(newConstraint(lhs - rhs, OP_EQ));
-    };
-    const Box &text = box[0], &home = box[1], &folder = box[2], &file = box[3],
-              &contact = box[4];
-    add(text);
-    eq(text.l(), panel.l());
-    eq(text.r(), panel.r());
-    eq(text.t(), panel.t());
-    add(home);
-    eq(home.l(), panel.l() + 15.0);
-    eq(home.t(), text.b());
-    eq(home.b(), panel.b());
-    add(folder);
-    eq(folder.l(), home.r() + 10.0);
-    eq(folder.t(), text.b());
-    eq(folder.b(), panel.b());
-    add(file);
-    eq(file.l(), folder.r() + 10.0);
-    eq(file.t(), text.b());
-    eq(file.b(), panel.b());
-    add(contact);
-    eq(contact.l(), file.r() + 10.0);
-    eq(contact.r(), panel.r() - 15.0);
-    eq(contact.t(), text.b());
-    eq(contact.b(), panel.b());
-  }
-
-  void add(const Box& b) {
-    solver.addEditVariable(b.left, 0.01);
-    solver.addEditVariable(b.top, 0.01);
-    solver.addEditVariable(b.width, 0.1);
-    solver.addEditVariable(b.height, 0.1);
-  }
-
-  // One size event: suggest the panel and every control's current rectangle,
-  // solve, and read the rectangles back.
-  void resize(double width, double height) {
-    solver.suggestValue(panel.left, 0);
-    solver.suggestValue(panel.top, 0);
-    solver.suggestValue(panel.width, width);
-    solver.suggestValue(panel.height, height);
-    for (int i = 0; i < 5; ++i) {
-      solver.suggestValue(box[i].left, rect[i][0]);
-      solver.suggestValue(box[i].top, rect[i][1]);
-      solver.suggestValue(box[i].width, rect[i][2]);
-      solver.suggestValue(box[i].height, rect[i][3]);
-    }
-    solver.updateVariables();
-    for (int i = 0; i < 5; ++i) {
-      rect[i][0] = box[i].left->value;
-      rect[i][1] = box[i].top->value;
-      rect[i][2] = box[i].width->value;
-      rect[i][3] = box[i].height->value;
-    }
-  }
-};
+using testutil::WindowSystem;
 
 void BM_WindowResize(benchmark::State& state) {
   WindowSystem w;
-  w.resize(400, 300);
+  w.layout(400, 300);
   int i = 0;
   for (auto _ : state) {
     // A drag: the panel's size changes a little on every event.
     ++i;
-    w.resize(300 + (i * 7) % 300, 200 + (i * 13) % 400);
-    benchmark::DoNotOptimize(w.rect[0][3]);
+    w.layout(300 + (i * 7) % 300, 200 + (i * 13) % 400);
+    benchmark::DoNotOptimize(w.current[0].height);
   }
 }
 BENCHMARK(BM_WindowResize);
@@ -107,8 +30,8 @@ BENCHMARK(BM_WindowResize);
 void BM_WindowBuild(benchmark::State& state) {
   for (auto _ : state) {
     WindowSystem w;
-    w.resize(400, 300);
-    benchmark::DoNotOptimize(w.rect[0][3]);
+    w.layout(400, 300);
+    benchmark::DoNotOptimize(w.current[0].height);
   }
 }
 BENCHMARK(BM_WindowBuild);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "windowsystem.h"
+
 namespace tabulon {
 namespace {
 
@@ -556,82 +558,10 @@ TEST(SolverProperty, LayoutShapedSystemStaysFeasibleAndDeterministic) {
 // The main window's layout system: a panel and five controls in a bottom row
 // under the instruction text.
 
-struct Box {
-  VariablePtr left = newVariable(), top = newVariable(), width = newVariable(),
-              height = newVariable();
-  Expression l() const { return Expression(left); }
-  Expression t() const { return Expression(top); }
-  Expression r() const { return Expression(left, 1.0, width, 1.0); }
-  Expression b() const { return Expression(top, 1.0, height, 1.0); }
-};
+using testutil::Rect;
 
-struct Rect {
-  double left, top, width, height;
-};
-
-class WindowLayout : public testing::Test {
+class WindowLayout : public testing::Test, protected testutil::WindowSystem {
  protected:
-  enum { kText, kHome, kFolder, kFile, kContact };
-
-  void SetUp() override {
-    for (const VariablePtr& v : {panel.left, panel.top, panel.width, panel.height}) {
-      solver.addEditVariable(v, 1001000999.0);
-    }
-    auto eq = [&](const Expression& lhs, const Expression& rhs) {
-      solver.addConstraint(newConstraint(lhs - rhs, OP_EQ));
-    };
-    const Box &text = box[kText], &home = box[kHome], &folder = box[kFolder],
-              &file = box[kFile], &contact = box[kContact];
-    registerControl(text);
-    eq(text.l(), panel.l());
-    eq(text.r(), panel.r());
-    eq(text.t(), panel.t());
-    registerControl(home);
-    eq(home.l(), panel.l() + 15.0);
-    eq(home.t(), text.b());
-    eq(home.b(), panel.b());
-    registerControl(folder);
-    eq(folder.l(), home.r() + 10.0);
-    eq(folder.t(), text.b());
-    eq(folder.b(), panel.b());
-    registerControl(file);
-    eq(file.l(), folder.r() + 10.0);
-    eq(file.t(), text.b());
-    eq(file.b(), panel.b());
-    registerControl(contact);
-    eq(contact.l(), file.r() + 10.0);
-    eq(contact.r(), panel.r() - 15.0);
-    eq(contact.t(), text.b());
-    eq(contact.b(), panel.b());
-  }
-
-  void registerControl(const Box& b) {
-    for (const VariablePtr& v : {b.left, b.top}) {
-      if (!solver.hasEditVariable(v)) solver.addEditVariable(v, 0.01);
-    }
-    for (const VariablePtr& v : {b.width, b.height}) {
-      if (!solver.hasEditVariable(v)) solver.addEditVariable(v, 0.1);
-    }
-  }
-
-  // One resize: suggest the panel's size and the controls' current rectangles.
-  void layout(double width, double height) {
-    suggest(panel, Rect{0, 0, width, height});
-    for (int i = 0; i < 5; ++i) suggest(box[i], current[i]);
-    solver.updateVariables();
-    for (int i = 0; i < 5; ++i) {
-      current[i] = Rect{box[i].left->value, box[i].top->value, box[i].width->value,
-                        box[i].height->value};
-    }
-  }
-
-  void suggest(const Box& b, const Rect& r) {
-    solver.suggestValue(b.left, r.left);
-    solver.suggestValue(b.top, r.top);
-    solver.suggestValue(b.width, r.width);
-    solver.suggestValue(b.height, r.height);
-  }
-
   void expectTableHolds(double width, double height) {
     const Rect &text = current[kText], &home = current[kHome], &contact = current[kContact];
     EXPECT_NEAR(0.0, text.left, 1e-6);
@@ -647,12 +577,6 @@ class WindowLayout : public testing::Test {
     }
     EXPECT_NEAR(width - 15.0, contact.left + contact.width, 1e-6);
   }
-
-  Solver solver;
-  Box panel;
-  Box box[5];
-  Rect current[5] = {{0, 0, 400, 260}, {15, 260, 80, 40}, {105, 260, 90, 40},
-                     {205, 260, 80, 40}, {295, 260, 90, 40}};
 };
 
 TEST_F(WindowLayout, SettledLayoutKeepsTheControlsWhereTheyAre) {
