@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/startup.h"
+#include "textformats/paths.h"
 
 namespace tabulon {
 
@@ -17,8 +18,6 @@ namespace fs = std::filesystem;
 constexpr char kDone[] = "Done! - ";
 constexpr char kSkippedEmpty[] = "Skipped (empty file) - ";
 constexpr char kSkippedNotXlsx[] = "Skipped (not an .xlsx workbook) - ";
-
-fs::path fsPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
 // While a batch runs the status bar names the workbook being read, so a long
 // folder does not look frozen. An error puts the previous text back: a failed
@@ -136,7 +135,7 @@ void onDrop(ActionContext& context, const DropData& data) {
   if (!data.hasFileList) return;
   for (const std::string& path : data.files) {
     std::error_code ec;
-    fs::file_type type = fs::status(fsPath(path), ec).type();
+    fs::file_type type = fs::status(pathFromUtf8(path), ec).type();
     if (type == fs::file_type::regular) {
       convertChosenFile(context, path);
     } else if (type == fs::file_type::directory) {
