@@ -29,4 +29,14 @@ int32_t localUtcOffsetAt(int64_t wallSeconds) {
   return static_cast<int32_t>(wallSeconds - instant);
 }
 
+void loadLocalZone() { _tzset(); }
+
+bool localUtcOffsetSteady(int64_t firstWall, int64_t lastWall, int32_t& offset) {
+  // The C runtime offers no cheaper question than _mktime64 itself.
+  const int32_t first = localUtcOffsetAt(firstWall);
+  if (localUtcOffsetAt(lastWall) != first) return false;
+  offset = first;
+  return true;
+}
+
 }  // namespace tabulon

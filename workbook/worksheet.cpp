@@ -96,27 +96,33 @@ int64_t serialSeconds(std::string_view serial) {
   throw ValueError("invalid float: " + std::string(serial));
 }
 
-// Offsets of the local zone already looked up within one sheet. A day whose
-// first and last second have the same offset has it all day; only the days
-// of a change are asked second by second.
+// Offsets of the local zone already looked up within one sheet. A day the
+// zone keeps one offset through has it all day; only the days near a change
+// are asked second by second.
 class OffsetCache {
  public:
   int32_t offsetAt(int64_t wallSeconds) {
     const int64_t day = floorDiv(wallSeconds, kSecondsPerDay);
-    if (slots_.empty()) slots_.resize(kSlots);
+    if (slots_.empty()) {
+      loadLocalZone();
+      slots_.resize(kSlots);
+    }
     Slot& slot = slots_[static_cast<size_t>(day & (kSlots - 1))];
     if (!slot.used || slot.day != day) {
       const int64_t start = day * kSecondsPerDay;
-      slot = {day, localUtcOffsetAt(start), localUtcOffsetAt(start + kSecondsPerDay - 1), true};
+      slot.day = day;
+      slot.used = true;
+      slot.steady = localUtcOffsetSteady(start, start + kSecondsPerDay - 1, slot.offset);
     }
-    return slot.first == slot.last ? slot.first : localUtcOffsetAt(wallSeconds);
+    return slot.steady ? slot.offset : localUtcOffsetAt(wallSeconds);
   }
 
  private:
   static constexpr int64_t kSlots = 16384;
   struct Slot {
     int64_t day = 0;
-    int32_t first = 0, last = 0;
+    int32_t offset = 0;
+    bool steady = false;
     bool used = false;
   };
   std::vector<Slot> slots_;
