@@ -13,8 +13,11 @@
 #ifndef TABULON_CONVERT_RENDER_H_
 #define TABULON_CONVERT_RENDER_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "workbook/sheet.h"
 
@@ -32,6 +35,23 @@ std::string ruleLine(int32_t cols, int32_t width);
 // Throws RangeError "value out of range: " + width when width < 0 and the
 // table has at least one column, before any text is built.
 std::string renderSheet(const SheetTable& table, int32_t width);
+
+// Receives rendered text piece by piece, in order. The view is valid only
+// during the call.
+using TextSink = std::function<void(std::string_view piece)>;
+
+// The size renderSheetTo aims its pieces at: 1 MiB.
+inline constexpr size_t kRenderPieceBytes = size_t{1} << 20;
+
+// The text renderSheet(table, width) returns, handed to sink in pieces
+// instead of built whole, so that a sheet of any size holds only about
+// pieceBytes bytes of text at a time. A piece is made of whole lines and is
+// cut at the first line end at or past pieceBytes bytes (so one long line is
+// a piece of its own, and pieceBytes 0 gives one piece per line or rule);
+// no piece is empty. Throws what renderSheet throws, before sink is first
+// called, and whatever sink throws, which ends the rendering.
+void renderSheetTo(const SheetTable& table, int32_t width, const TextSink& sink,
+                   size_t pieceBytes = kRenderPieceBytes);
 
 }  // namespace tabulon
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "testutil.h"
@@ -51,6 +54,49 @@ TEST(RenderSheet, Layouts) {
     SCOPED_TRACE(c.label);
     EXPECT_EQ(c.expected, renderSheet(makeTable(c.rows, c.cols, c.cells, c.header), c.width));
   }
+}
+
+// Pieces of whole lines that add up to exactly renderSheet's text, whatever
+// their size; with size 0 every line is a piece of its own.
+TEST(RenderSheetTo, PiecesAddUpToTheWholeText) {
+  const std::string people[] = {"Name", "Age", "Al", "7", "Bea", "12", "Cy", "", "Di", "40"};
+  const SheetTable tables[] = {
+      makeTable(5, 2, std::vector<std::string>(std::begin(people), std::end(people)), true),
+      makeTable(1, 1, {"x"}, true),
+      makeTable(0, 3, {}, false),
+      makeTable(2, 0, {}, true),
+  };
+  for (const SheetTable& table : tables) {
+    const std::string whole = renderSheet(table, 3);
+    const auto lines = static_cast<size_t>(std::count(whole.begin(), whole.end(), '\n'));
+    for (size_t pieceBytes : {size_t{0}, size_t{1}, size_t{13}, size_t{40}, kRenderPieceBytes}) {
+      SCOPED_TRACE(testing::Message() << table.shape.first << "x" << table.shape.second
+                                      << ", pieces of " << pieceBytes);
+      std::vector<std::string> pieces;
+      renderSheetTo(table, 3, [&](std::string_view p) { pieces.emplace_back(p); }, pieceBytes);
+      std::string joined;
+      for (const std::string& p : pieces) {
+        EXPECT_TRUE(!p.empty() && p.back() == '\n') << p;
+        joined += p;
+      }
+      EXPECT_EQ(whole, joined);
+      if (pieceBytes == 0) {
+        EXPECT_EQ(lines, pieces.size());
+      } else if (pieceBytes >= whole.size()) {
+        EXPECT_EQ(1u, pieces.size());
+      }
+    }
+  }
+}
+
+TEST(RenderSheetTo, ErrorsComeBeforeAnyPiece) {
+  int calls = 0;
+  const TextSink count = [&](std::string_view) { ++calls; };
+  EXPECT_ERROR(renderSheetTo(makeTable(1, 1, {"x"}, false), -2, count), "RangeError",
+               "value out of range: -2");
+  EXPECT_ERROR(renderSheetTo(makeTable(1, 2, {"a", "b"}, false), 2'000'000'000, count),
+               "OverflowError", "over- or underflow");
+  EXPECT_EQ(0, calls);
 }
 
 TEST(RuleLine, Shapes) {
