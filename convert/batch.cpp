@@ -1,6 +1,7 @@
 #include "convert/batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <unordered_set>
@@ -55,15 +57,6 @@ void createFolder(const std::string& folder) {
     throw IOError("Failed to create '" + folder + "'");
   }
   throwOSError(ec, pathFromUtf8(folder));
-}
-
-// Writes exactly the bytes of text, replacing any file of that name.
-void writeOutputFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) throw IOError("cannot open: " + utf8FromPath(path));
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (out.fail()) throw IOError("cannot write: " + utf8FromPath(path));
 }
 
 // A name that stays one file name inside its folder: "." and ".." and the
@@ -122,23 +115,112 @@ std::optional<std::vector<ListedEntry>> listFolder(const fs::path& dir) {
   return entries;
 }
 
-// What the rendered sheets of one workbook may hold in memory until they are
-// written. A package of a few KB can declare sheets of tens of millions of
-// empty cells, each rendering to hundreds of MB; past this the workbook fails
-// with a RangeError instead of taking all the machine's memory.
-constexpr size_t kMaxHeldTextBytes = size_t{256} << 20;
+// The name of sheet index's temporary file in the output folder: hidden, and
+// ending in ".tmp", so it is never a sheet's own file (those end in ".txt").
+// A leftover of an interrupted run under the same name is overwritten, then
+// renamed or removed like this run's own.
+std::string spoolFileName(size_t index) {
+  return ".tabulon-sheet" + std::to_string(index) + ".tmp";
+}
 
-// Renders the tables of one workbook on a second thread while the reader
-// goes on with the next sheet. Each sheet's text, or the error rendering it
-// raised, waits in its slot until the whole workbook is read, so the files
-// written and the error reported are those of reading first and rendering
-// after. A table is dropped as soon as it is rendered.
+// Thrown into a rendering that is no longer wanted, to end it early.
+struct RenderAbandoned {};
+
+// The sheet files of one workbook while it is converted. Each sheet's text
+// goes to a temporary file of its own in the output folder as it is
+// rendered, never whole in memory; once the whole workbook is read, commit()
+// gives each its final name, in workbook order. Every temporary file not
+// renamed by then is removed when the spool goes, errors included.
+// write(i) may run on another thread than the rest, one sheet at a time, as
+// long as it has returned before commit(i) or the destructor.
+class SheetSpool {
+ public:
+  SheetSpool(const fs::path& folder, const std::vector<std::string>& names) {
+    sheets_.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+      sheets_.push_back({folder / pathFromUtf8(spoolFileName(i)),
+                         folder / pathFromUtf8(safeFileName(names[i]) + ".txt"), false});
+    }
+  }
+  ~SheetSpool() {
+    for (const Sheet& sheet : sheets_) {
+      std::error_code ignored;
+      if (sheet.spooled) fs::remove(sheet.spool, ignored);
+    }
+  }
+  SheetSpool(const SheetSpool&) = delete;
+  SheetSpool& operator=(const SheetSpool&) = delete;
+
+  // Renders table at width into sheet index's temporary file, which is
+  // opened only once the rendering has passed its checks. Stops with
+  // RenderAbandoned as soon as abandoned is set. Throws what renderSheetTo
+  // throws, IOError "cannot open: " / "cannot write: " + the final path.
+  void write(size_t index, const SheetTable& table, int32_t width,
+             const std::atomic<bool>& abandoned) {
+    Sheet& sheet = sheets_[index];
+    std::ofstream out;
+    renderSheetTo(table, width, [&](std::string_view piece) {
+      if (abandoned.load(std::memory_order_relaxed)) throw RenderAbandoned();
+      if (!out.is_open()) {
+        sheet.spooled = true;  // from here on the file may exist
+        out.open(sheet.spool, std::ios::binary | std::ios::trunc);
+        if (!out.is_open()) throw IOError("cannot open: " + utf8FromPath(sheet.final));
+      }
+      if (!out.write(piece.data(), static_cast<std::streamsize>(piece.size()))) {
+        throw IOError("cannot write: " + utf8FromPath(sheet.final));
+      }
+    });
+    out.close();
+    if (out.fail()) throw IOError("cannot write: " + utf8FromPath(sheet.final));
+  }
+
+  size_t size() const { return sheets_.size(); }
+
+  // Gives sheet index's temporary file its final name, replacing the file
+  // of that name (the sheet's text was written as it stands). Throws
+  // IOError "cannot open: " + the final path when that cannot be done (a
+  // folder stands there, say).
+  void commit(size_t index) {
+    Sheet& sheet = sheets_[index];
+    std::error_code ec;
+    fs::rename(sheet.spool, sheet.final, ec);
+    if (ec) throw IOError("cannot open: " + utf8FromPath(sheet.final));
+    sheet.spooled = false;
+  }
+
+ private:
+  struct Sheet {
+    fs::path spool;
+    fs::path final;
+    bool spooled;  // a temporary file may exist
+  };
+  std::vector<Sheet> sheets_;
+};
+
+// Renders the tables of one workbook on a second thread, into the spool,
+// while the reader goes on with the next sheet. The error rendering or
+// writing a sheet raised waits in its slot until the whole workbook is read,
+// so the error reported is that of reading first and of the sheets in
+// workbook order after. A table is dropped as soon as it is written. When
+// the renderer goes before finish(), the tables still waiting are dropped
+// and the one being written is abandoned.
 class SheetRenderer {
  public:
-  SheetRenderer(size_t sheets, int32_t width) : results_(sheets), width_(width) {
+  SheetRenderer(SheetSpool& spool, size_t sheets, int32_t width)
+      : spool_(spool), errors_(sheets), width_(width) {
     worker_ = std::thread([this] { run(); });
   }
-  ~SheetRenderer() { finish(); }
+  ~SheetRenderer() {
+    if (!worker_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pending_.clear();
+      closed_ = true;
+    }
+    abandoned_ = true;
+    wake_.notify_one();
+    worker_.join();
+  }
   SheetRenderer(const SheetRenderer&) = delete;
   SheetRenderer& operator=(const SheetRenderer&) = delete;
 
@@ -153,9 +235,8 @@ class SheetRenderer {
     wake_.notify_one();
   }
 
-  // Waits until every table added is rendered.
+  // Waits until every table added is written.
   void finish() {
-    if (!worker_.joinable()) return;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       closed_ = true;
@@ -164,19 +245,12 @@ class SheetRenderer {
     worker_.join();
   }
 
-  // The text of sheet index (after finish); throws what rendering it threw.
-  std::string take(size_t index) {
-    Result& r = results_[index];
-    if (r.error) std::rethrow_exception(r.error);
-    return std::move(r.text);
+  // After finish: throws what rendering or writing sheet index threw.
+  void check(size_t index) const {
+    if (errors_[index]) std::rethrow_exception(errors_[index]);
   }
 
  private:
-  struct Result {
-    std::string text;
-    std::exception_ptr error;
-  };
-
   void run() {
     for (;;) {
       std::unique_lock<std::mutex> lock(mutex_);
@@ -186,29 +260,23 @@ class SheetRenderer {
       pending_.pop_front();
       lock.unlock();
       room_.notify_one();
-      Result& r = results_[static_cast<size_t>(job.first)];
-      if (heldBytes_ > kMaxHeldTextBytes) continue;  // the error is already in an earlier slot
+      const auto index = static_cast<size_t>(job.first);
       try {
-        r.text = renderSheet(job.second, width_);
-        heldBytes_ += r.text.size();
-        if (heldBytes_ > kMaxHeldTextBytes) {
-          r.text = std::string();
-          throw RangeError("workbook too large: its sheets' text passes " +
-                           std::to_string(kMaxHeldTextBytes) + " bytes");
-        }
+        spool_.write(index, job.second, width_, abandoned_);
       } catch (...) {
-        r.error = std::current_exception();
+        errors_[index] = std::current_exception();
       }
     }
   }
 
-  std::vector<Result> results_;
+  SheetSpool& spool_;
+  std::vector<std::exception_ptr> errors_;
   const int32_t width_;
+  std::atomic<bool> abandoned_{false};
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable room_;
   std::deque<std::pair<int32_t, SheetTable>> pending_;
-  size_t heldBytes_ = 0;  // worker only
   bool closed_ = false;
   std::thread worker_;
 };
@@ -252,24 +320,26 @@ WorkbookOutcome convertWorkbook(const std::string& path, const std::string& outF
   if (progress.workbookStarted) progress.workbookStarted(path);
   createFolder(outFolder);
 
-  // One read serves every sheet. The files are written once it has
-  // succeeded, in workbook order, so a read error leaves no new file behind.
-  std::vector<std::string> names;
+  // One read serves every sheet. Each sheet's text is spooled as it is
+  // rendered and gets its final name once the whole read has succeeded, in
+  // workbook order, so a read error leaves no new file behind.
+  std::optional<SheetSpool> spool;  // outlives the renderer, which writes into it
   std::optional<SheetRenderer> renderer;
   readAllSheets(
       path, /*header=*/true, /*skipHeaders=*/false, /*quoteSharedStrings=*/false,
       /*trimTrailing=*/false,
-      [&](const std::vector<std::string>& listed) {
-        names = listed;
+      [&](const std::vector<std::string>& names) {
         if (progress.sheetsListed) progress.sheetsListed(path, static_cast<int32_t>(names.size()));
-        if (!names.empty()) renderer.emplace(names.size(), cellWidth);
+        if (names.empty()) return;
+        spool.emplace(pathFromUtf8(outFolder), names);
+        renderer.emplace(*spool, names.size(), cellWidth);
       },
       [&](int32_t index, SheetTable&& table) { renderer->add(index, std::move(table)); });
   if (!renderer) return WorkbookOutcome::converted;
   renderer->finish();
-  for (size_t i = 0; i < names.size(); ++i) {
-    writeOutputFile(pathFromUtf8(outFolder) / pathFromUtf8(safeFileName(names[i]) + ".txt"),
-                    renderer->take(i));
+  for (size_t i = 0; i < spool->size(); ++i) {
+    renderer->check(i);
+    spool->commit(i);
   }
   return WorkbookOutcome::converted;
 }

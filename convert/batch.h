@@ -51,19 +51,26 @@ struct BatchProgress {
 
 // Converts the workbook at path into outFolder: creates the folder (with its
 // parents) and writes "<sheet name>.txt" for every sheet, in workbook order,
-// rendered at cellWidth; existing files are overwritten, the folder is reused.
+// rendered at cellWidth; existing files are replaced, the folder is reused.
 // A workbook without sheets leaves the folder empty. A sheet name that is "."
 // or "..", or holds "/", "\" or a NUL byte, has those characters replaced by
 // "_" in its file name, so nothing is written outside outFolder.
 // The workbook is read (extracted) once for its sheet names and all its
-// sheets; the files are written after that read succeeded, so a read error
-// leaves no new file in outFolder.
+// sheets. Each sheet's text is written, as it is rendered, to a hidden
+// temporary file in outFolder (".tabulon-sheet<index>.tmp"), and only once
+// the whole read has succeeded are these renamed to their final names, in
+// workbook order (of two sheets with the same file name the later wins). So
+// a read error leaves no new file in outFolder, and whatever goes wrong the
+// temporary files are removed. No sheet's text is held whole in memory.
+// Errors come in the order of reading all first, then rendering and writing
+// sheet by sheet: the sheets before the one that failed keep their files.
 // Throws OSError (the file's size cannot be read, a folder cannot be created:
 // the system's message and the path), IOError "Failed to create '" + folder +
 // "'" (a file stands in the way), IOError "cannot open: " + file (an output
-// file cannot be written), RangeError "value out of range: " (a negative
-// cellWidth), OverflowError (a text beyond 2 GiB), and whatever the reader
-// raises (workbook/reader.h).
+// file cannot be created or replaced), IOError "cannot write: " + file,
+// RangeError "value out of range: " (a negative cellWidth), OverflowError (a
+// sheet's text beyond 2 GiB), and whatever the reader raises
+// (workbook/reader.h).
 WorkbookOutcome convertWorkbook(const std::string& path, const std::string& outFolder,
                                 const BatchProgress& progress = {});
 

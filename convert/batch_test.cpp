@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "convert/render.h"
 #include "testutil.h"
+#include "workbook/reader.h"
 #include "xlsxfixture.h"
 
 namespace fs = std::filesystem;
@@ -120,14 +122,37 @@ TEST_F(BatchTest, UnsafeSheetNamesStayInsideTheOutputFolder) {
 }
 
 // One read serves every sheet, and a read error still comes before any sheet
-// file is written, as when each sheet was read on its own.
+// file is written, as when each sheet was read on its own: the sheets spooled
+// before it leave neither their files nor their temporary files behind.
 TEST_F(BatchTest, ReadErrorWritesNoSheet) {
   testutil::WorkbookSpec spec;
-  spec.sheets = {{"Good", rowSheet({"g"})}, {"Bad", testutil::sheetXml("", "<row r=\"1\"><c r=\"A1\" t=\"zz\"><v>1</v></c></row>")}};
+  spec.sheets = {{"Good1", rowSheet({"g"})},
+                 {"Good2", rowSheet({"g"})},
+                 {"Good3", rowSheet({"g"})},
+                 {"Bad", testutil::sheetXml("", "<row r=\"1\"><c r=\"A1\" t=\"zz\"><v>1</v></c></row>")}};
   testutil::XlsxFixture::write(dir_ / "Book.xlsx", testutil::minimalWorkbook(spec));
+  writeFile(dir_ / "out" / "Good1.txt", "earlier run");
   EXPECT_ERROR(convertWorkbook((dir_ / "Book.xlsx").string(), (dir_ / "out").string()),
                "UnKnownSheetDataKindError", "unsupport sheet data kind");
-  EXPECT_EQ(std::vector<std::string>{}, listing(dir_ / "out"));
+  EXPECT_EQ(std::vector<std::string>{"Good1.txt"}, listing(dir_ / "out"));
+  EXPECT_EQ("earlier run", readFile(dir_ / "out" / "Good1.txt"));
+}
+
+// A sheet whose text spans many of the renderer's pieces is written whole,
+// byte for byte the text of renderSheet.
+TEST_F(BatchTest, LargeSheetIsWrittenWhole) {
+  cellWidth = 1000;  // 200 rows of 16 cells: 3.2 MB of text
+  const std::string rows =
+      "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>top</t></is></c></row>"
+      "<row r=\"200\"><c r=\"P200\" t=\"inlineStr\"><is><t>end</t></is></c></row>";
+  writeBook(dir_ / "Book.xlsx", {{"S", testutil::sheetXml("A1:P200", rows)}});
+  convertWorkbook((dir_ / "Book.xlsx").string(), (dir_ / "out").string());
+  EXPECT_EQ(std::vector<std::string>{"S.txt"}, listing(dir_ / "out"));
+  const SheetTable table =
+      parseExcel((dir_ / "Book.xlsx").string(), "S", true, false, false, false).at("S");
+  const std::string text = readFile(dir_ / "out" / "S.txt");
+  EXPECT_EQ(size_t{203} * 16018, text.size());
+  EXPECT_TRUE(renderSheet(table, 1000) == text);
 }
 
 TEST_F(BatchTest, Errors) {
@@ -145,6 +170,17 @@ TEST_F(BatchTest, Errors) {
   EXPECT_ERROR(convertWorkbook(book, (dir_ / "o1").string()), "IOError",
                "cannot open: " + (dir_ / "o1" / "Sheet2.txt").string());
   EXPECT_EQ("+---+\n|a  |\n+---+\n+---+\n", readFile(dir_ / "o1" / "Sheet1.txt"));
+  EXPECT_EQ((std::vector<std::string>{"Sheet1.txt", "Sheet2.txt"}), listing(dir_ / "o1"));
+
+  // Sheet2's text cannot be written (its temporary file leads to a full
+  // disk): the message names its file, Sheet1's stays, nothing else does.
+  if (fs::exists("/dev/full")) {
+    fs::create_directories(dir_ / "o5");
+    fs::create_symlink("/dev/full", dir_ / "o5" / ".tabulon-sheet1.tmp");
+    EXPECT_ERROR(convertWorkbook(book, (dir_ / "o5").string()), "IOError",
+                 "cannot write: " + (dir_ / "o5" / "Sheet2.txt").string());
+    EXPECT_EQ(std::vector<std::string>{"Sheet1.txt"}, listing(dir_ / "o5"));
+  }
 
   cellWidth = -1;
   EXPECT_ERROR(convertWorkbook(book, (dir_ / "o2").string()), "RangeError", "value out of range: -1");
