@@ -2,7 +2,9 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -241,10 +243,161 @@ bool inflateLimitExceeded(int64_t inflatedBytes, int64_t compressedBytes,
   return inflatedBytes > compressedBytes * limits.maxRatio;
 }
 
+// ---- Handing entries to readers ---------------------------------------------
+
+class EntryPipe::Stream : public InputStream {
+ public:
+  explicit Stream(std::shared_ptr<EntryPipe> pipe) : pipe_(std::move(pipe)) {}
+  ~Stream() override { pipe_->readerGone(); }
+  int32_t read(char* dst, int32_t n) override { return pipe_->read(dst, n); }
+
+ private:
+  std::shared_ptr<EntryPipe> pipe_;
+};
+
+EntryPipe::EntryPipe(std::string name, int64_t maxBytes, size_t capacity)
+    : name_(std::move(name)),
+      maxBytes_(maxBytes),
+      ring_(static_cast<size_t>(std::clamp<int64_t>(maxBytes, 1, static_cast<int64_t>(capacity)))) {}
+
+void EntryPipe::write(const char* data, size_t n) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    written_ += static_cast<int64_t>(n);
+    if (written_ > maxBytes_) overflowed_ = true;
+    if (overflowed_) readerGone_ = true;  // nothing more for the reader
+  }
+  changed_.notify_all();
+  while (n > 0) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return readerGone_ || count_ < ring_.size(); });
+    if (readerGone_) return;
+    const size_t tail = (head_ + count_) % ring_.size();
+    const size_t room = std::min(ring_.size() - count_, ring_.size() - tail);
+    const size_t k = std::min(n, room);
+    std::memcpy(ring_.data() + tail, data, k);
+    count_ += k;
+    data += k;
+    n -= k;
+    lock.unlock();
+    changed_.notify_all();
+  }
+}
+
+void EntryPipe::close() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+  }
+  changed_.notify_all();
+}
+
+void EntryPipe::abort() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    aborted_ = true;
+  }
+  changed_.notify_all();
+}
+
+std::unique_ptr<InputStream> EntryPipe::reader() {
+  return std::make_unique<Stream>(shared_from_this());
+}
+
+int32_t EntryPipe::read(char* dst, int32_t n) {
+  if (n <= 0) return 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return count_ > 0 || closed_ || aborted_ || overflowed_; });
+  if (aborted_ || overflowed_) throw IOError("cannot read: " + name_);
+  if (count_ == 0) return 0;
+  const size_t k = std::min({static_cast<size_t>(n), count_, ring_.size() - head_});
+  std::memcpy(dst, ring_.data() + head_, k);
+  head_ = (head_ + k) % ring_.size();
+  count_ -= k;
+  lock.unlock();
+  changed_.notify_all();
+  return static_cast<int32_t>(k);
+}
+
+bool EntryPipe::overflowed() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return overflowed_;
+}
+
+void EntryPipe::readerGone() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    readerGone_ = true;
+  }
+  changed_.notify_all();
+}
+
+std::optional<std::string> partKey(std::string_view name) {
+  std::vector<std::string_view> parts;
+  if (!normalizeComponents(name, parts) || parts.empty()) return std::nullopt;
+  std::string key;
+  for (std::string_view part : parts) {
+    if (!key.empty()) key += '/';
+    key += part;
+  }
+  return key;
+}
+
+std::optional<PackageEntries> indexPackageEntries(ArchiveReader& archive) {
+  const zip_int64_t count = zip_get_num_entries(archive.handle(), 0);
+  if (count < 0) return std::nullopt;
+  PackageEntries entries;
+  std::unordered_map<std::string, int64_t> folded;
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive.handle(), static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
+        (st.valid & ZIP_STAT_NAME) == 0) {
+      return std::nullopt;
+    }
+    const std::string_view name(st.name);
+    const bool directory = !name.empty() && (name.back() == '/' || name.back() == '\\');
+    const bool absolute = !name.empty() && (name.front() == '/' || name.front() == '\\');
+    std::vector<std::string_view> parts;
+    if (absolute || !normalizeComponents(name, parts)) return std::nullopt;
+    if (parts.empty()) {
+      if (directory) continue;  // "./" and the like: the folder itself
+      return std::nullopt;
+    }
+    const std::optional<std::string> key = partKey(name);
+    std::string lower = *key;
+    for (char& c : lower) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (!folded.emplace(std::move(lower), i).second) return std::nullopt;
+    PackageEntry& entry = entries[*key];
+    entry.index = i;
+    entry.directory = directory;
+    entry.size = (st.valid & ZIP_STAT_SIZE) ? static_cast<int64_t>(st.size) : -1;
+    entry.compressedSize = (st.valid & ZIP_STAT_COMP_SIZE) ? static_cast<int64_t>(st.comp_size) : -1;
+  }
+  return entries;
+}
+
+std::optional<std::string> readEntryBytes(ArchiveReader& archive, int64_t index, int64_t maxBytes) {
+  zip_file_t* raw = zip_fopen_index(archive.handle(), static_cast<zip_uint64_t>(index), 0);
+  if (raw == nullptr) return std::nullopt;
+  ArchiveEntryStream entry(raw);
+  std::string bytes;
+  char buffer[kCopyBufferBytes];
+  for (;;) {
+    const int32_t got = entry.read(buffer, kCopyBufferBytes);
+    if (got == 0) break;
+    if (got < 0 || static_cast<int64_t>(bytes.size()) + got > maxBytes) return std::nullopt;
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  return bytes;
+}
+
 namespace {
 
 void copyEntry(ArchiveReader& archive, const std::string& entryName, const std::string& destPath,
-               const InflateLimits& limits, PackageBudget& package) {
+               const InflateLimits& limits, PackageBudget& package, EntryPipe* pipe = nullptr) {
   FilePtr out(openFile(destPath, "wb"));
   if (!out) throw IOError("Failed to create output file: " + destPath);
   std::unique_ptr<ArchiveEntryStream> entry = openEntryStream(archive, entryName);
@@ -269,10 +422,12 @@ void copyEntry(ArchiveReader& archive, const std::string& entryName, const std::
         static_cast<size_t>(got)) {
       throw IOError("Failed to write output file: " + destPath);
     }
+    if (pipe != nullptr) pipe->write(buffer.data(), static_cast<size_t>(got));
   }
   entry->close();
   std::FILE* f = out.release();
   if (std::fclose(f) != 0) throw IOError("Failed to write output file: " + destPath);
+  if (pipe != nullptr) pipe->close();
 }
 
 }  // namespace
@@ -284,7 +439,7 @@ void extractFile(ArchiveReader& archive, const std::string& entryName,
 }
 
 void extractArchive(ArchiveReader& archive, const std::string& destFolder,
-                    const InflateLimits& limits) {
+                    const InflateLimits& limits, const EntryTap& tap) {
   createDirectories(pathFromUtf8(destFolder));
   PackageBudget package = packageBudget(archive);
   const int count = zip_get_num_files(archive.handle());
@@ -305,16 +460,18 @@ void extractArchive(ArchiveReader& archive, const std::string& destFolder,
       continue;
     }
     if (parts.size() > 1) createDirectories(dest.parent_path());
-    copyEntry(archive, name, utf8FromPath(dest), limits, package);
+    copyEntry(archive, name, utf8FromPath(dest), limits, package, tap ? tap(i) : nullptr);
   }
 }
 
-void extractXml(const std::string& fileName, const InflateLimits& limits) {
+namespace {
+
+// The checks and the opening that come first in extractXml.
+void openPackageArchive(const std::string& fileName, ArchiveReader& archive) {
   std::error_code ec;
   if (!fs::is_regular_file(pathFromUtf8(fileName), ec)) {
     throw NotExistsXlsxFileError("No such xlsx file: " + fileName);
   }
-  ArchiveReader archive;
   if (!openArchive(archive, fileName)) {
     // libzip's error codes do not tell a vanished file from a damaged one on
     // every system (under wine a missing folder is a read error): the file
@@ -324,11 +481,15 @@ void extractXml(const std::string& fileName, const InflateLimits& limits) {
     }
     throw InvalidXlsxFileError("[ZIP] Can't open xlsx file: " + fileName);
   }
+}
+
+// The rest of extractXml, on an archive already open.
+void extractOpenArchive(ArchiveReader& archive, const InflateLimits& limits, const EntryTap& tap) {
   // A folder left by an interrupted read would mix its parts with this package's.
   removeExtractionFolder();
   createFreshFolder(pathFromUtf8(extractionFolder()));
   try {
-    extractArchive(archive, extractionFolder(), limits);
+    extractArchive(archive, extractionFolder(), limits, tap);
   } catch (...) {
     closeArchive(archive);
     try {
@@ -341,8 +502,21 @@ void extractXml(const std::string& fileName, const InflateLimits& limits) {
   closeArchive(archive);
 }
 
+}  // namespace
+
+void extractXml(const std::string& fileName, const InflateLimits& limits) {
+  ArchiveReader archive;
+  openPackageArchive(fileName, archive);
+  extractOpenArchive(archive, limits, {});
+}
+
 PackageSession::PackageSession(const std::string& fileName, const InflateLimits& limits)
-    : fileName_(fileName) {
+    : PackageSession(fileName, Deferred{}, limits) {
+  extract();
+}
+
+PackageSession::PackageSession(const std::string& fileName, Deferred, const InflateLimits& limits)
+    : fileName_(fileName), limits_(limits) {
   // Checked before taking the lock so that a missing file touches nothing.
   std::error_code ec;
   if (!fs::is_regular_file(pathFromUtf8(fileName), ec)) {
@@ -351,8 +525,11 @@ PackageSession::PackageSession(const std::string& fileName, const InflateLimits&
   // The lock file lives beside the folder, whose parents extraction would create anyway.
   fs::create_directories(pathFromUtf8(extractionLockPath()).parent_path(), ec);
   lock_ = std::make_unique<ExtractionLock>();
-  extractXml(fileName, limits);
+  archive_ = std::make_unique<ArchiveReader>();
+  openPackageArchive(fileName, *archive_);
 }
+
+void PackageSession::extract(const EntryTap& tap) { extractOpenArchive(*archive_, limits_, tap); }
 
 PackageSession::~PackageSession() {
   if (removed_) return;
@@ -389,6 +566,10 @@ void readOverride(XmlReader& r, PartDirectory& directory) {
 PartDirectory parseContentTypes(const std::string& path) {
   std::unique_ptr<InputStream> input = openFileStream(path);
   if (!input) throw IOError("Unable to read file: " + path);
+  return parseContentTypes(std::move(input), path);
+}
+
+PartDirectory parseContentTypes(std::unique_ptr<InputStream> input, const std::string& path) {
   XmlReader r;
   openXmlReader(r, std::move(input), path);
   const std::string overrideTag = namespacePrefix(r) + "Override";

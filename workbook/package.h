@@ -7,11 +7,18 @@
 #ifndef TABULON_WORKBOOK_PACKAGE_H_
 #define TABULON_WORKBOOK_PACKAGE_H_
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
+
+#include "textformats/stream.h"
 
 struct zip;
 struct zip_file;
@@ -144,6 +151,76 @@ struct InflateLimits {
 bool inflateLimitExceeded(int64_t inflatedBytes, int64_t compressedBytes,
                           const InflateLimits& limits);
 
+// The inflated bytes of one entry, handed to a reader on another thread while
+// the extraction writes them to disk, so that the part is read while the
+// package is still being extracted instead of read back afterwards. A
+// bounded buffer: the extraction waits while it is full. Shared by the
+// extraction (the writer) and the reader's stream.
+class EntryPipe : public std::enable_shared_from_this<EntryPipe> {
+ public:
+  // The pipe carries at most maxBytes: an entry that inflates to more than
+  // it declared overflows the pipe, which the reader then sees as an error
+  // (overflowed() tells it apart) while the extraction goes on alone.
+  // The buffer holds min(capacity, maxBytes) bytes; with capacity at least
+  // maxBytes the writer never waits, and the reader may come afterwards.
+  EntryPipe(std::string name, int64_t maxBytes, size_t capacity = size_t{1} << 20);
+  EntryPipe(const EntryPipe&) = delete;
+  EntryPipe& operator=(const EntryPipe&) = delete;
+
+  // The writer's side. write waits for room; once the reader is gone it
+  // drops the bytes. close marks the end of the entry; abort marks a failed
+  // extraction, which the reader then sees as an IOError "cannot read: " + name.
+  void write(const char* data, size_t n);
+  void close();
+  void abort();
+
+  // The reader's side, taken once: reads wait for bytes, 0 at the end.
+  // Destroying the stream before the end lets the writer go on alone.
+  std::unique_ptr<InputStream> reader();
+  bool overflowed();
+
+ private:
+  class Stream;
+  int32_t read(char* dst, int32_t n);
+  void readerGone();
+
+  const std::string name_;
+  const int64_t maxBytes_;
+  int64_t written_ = 0;
+  std::vector<char> ring_;
+  size_t head_ = 0, count_ = 0;
+  bool closed_ = false, aborted_ = false, readerGone_ = false, overflowed_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+};
+
+// The pipe, if any, that also receives the entry with the given index.
+using EntryTap = std::function<EntryPipe*(int64_t index)>;
+
+// One entry of a package as the part readers see it.
+struct PackageEntry {
+  int64_t index = 0;
+  bool directory = false;
+  int64_t size = -1;            // inflated size as the archive declares it; -1 unknown
+  int64_t compressedSize = -1;  // -1 unknown
+};
+using PackageEntries = std::unordered_map<std::string, PackageEntry>;
+
+// The key of a part or entry name in PackageEntries: its normalised
+// components (as partPath resolves them) joined by "/"; nullopt for a name
+// partPath or the extraction would refuse.
+std::optional<std::string> partKey(std::string_view name);
+
+// The archive's entries by partKey. nullopt when a name is unreadable or
+// unsafe, or when two entries would land on one path (compared ignoring ASCII
+// case, as some file systems do): only the extraction can then tell what a
+// part reader would find.
+std::optional<PackageEntries> indexPackageEntries(ArchiveReader& archive);
+
+// The inflated bytes of the entry with the given index; nullopt when it cannot
+// be read or holds more than maxBytes.
+std::optional<std::string> readEntryBytes(ArchiveReader& archive, int64_t index, int64_t maxBytes);
+
 // Extracts every entry of archive below destFolder, creating the folder and
 // the entries' directories (with parents) as needed. Throws:
 //   InvalidXlsxFileError "[ZIP] unsafe entry name in " + file + ": " + entry
@@ -160,8 +237,11 @@ bool inflateLimitExceeded(int64_t inflatedBytes, int64_t compressedBytes,
 //   IOError "Failed to create '" + directory + "'" (it exists as a file),
 //   OSError (platform text + ": " + directory) for other directory failures.
 // file is the path the archive was opened with. What was written so far stays.
+// Each entry that tap names is handed to its pipe as well while it is written
+// (closed after its last byte); on an error the pipes are left for the caller
+// to abort.
 void extractArchive(ArchiveReader& archive, const std::string& destFolder,
-                    const InflateLimits& limits = {});
+                    const InflateLimits& limits = {}, const EntryTap& tap = {});
 
 // Copies the entry entryName into the file destPath (replaced if present),
 // with extractArchive's errors for that entry.
@@ -183,11 +263,23 @@ void extractXml(const std::string& fileName, const InflateLimits& limits = {});
 class PackageSession {
  public:
   explicit PackageSession(const std::string& fileName, const InflateLimits& limits = {});
+
+  // Opens the package without extracting it yet: the file is checked, the
+  // lock taken and the archive opened, with extractXml's errors for those
+  // steps. archive() can then be read; extract() runs the rest.
+  struct Deferred {};
+  PackageSession(const std::string& fileName, Deferred, const InflateLimits& limits = {});
+  ArchiveReader& archive() { return *archive_; }
+  // Extracts like extractXml, handing the entries tap names to their pipes
+  // as well (extractArchive), and closes the archive.
+  void extract(const EntryTap& tap = {});
+
   ~PackageSession();
   PackageSession(const PackageSession&) = delete;
   PackageSession& operator=(const PackageSession&) = delete;
 
   const std::string& fileName() const { return fileName_; }
+  const InflateLimits& limits() const { return limits_; }
   const std::string& folder() const { return extractionFolder(); }
   // The path of partName inside the folder; see partPath.
   std::string pathOf(std::string_view partName) const;
@@ -195,7 +287,9 @@ class PackageSession {
 
  private:
   std::string fileName_;
+  InflateLimits limits_;
   std::unique_ptr<ExtractionLock> lock_;
+  std::unique_ptr<ArchiveReader> archive_;
   bool removed_ = false;
 };
 
@@ -210,6 +304,7 @@ using PartDirectory = std::unordered_map<std::string, std::string>;
 // must carry the root element's namespace prefix. Throws IOError
 // "Unable to read file: " + path when the part cannot be opened.
 PartDirectory parseContentTypes(const std::string& path);
+PartDirectory parseContentTypes(std::unique_ptr<InputStream> input, const std::string& path);
 
 // The value under key; throws KeyError "key not found: " + key.
 const std::string& directoryEntry(const PartDirectory& directory, const std::string& key);

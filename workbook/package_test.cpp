@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <future>
 #include <random>
+#include <thread>
 
 #include "testutil.h"
 #include "workbook/xlsxerrors.h"
@@ -150,6 +151,58 @@ std::string withUnsupportedMethod(std::string zip) {
     zip[at + 10] = 97;
   }
   return zip;
+}
+
+// The pipe that hands an entry to a reader on another thread while it is
+// extracted: every byte in order through a buffer smaller than the entry, and
+// the writer never stuck whatever the reader does.
+TEST(EntryPipe, HandsEveryByteOverAndNeverBlocksTheWriterForGood) {
+  std::string bytes(300000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i * 7 % 26);
+  auto feed = [&bytes](EntryPipe& pipe, bool close) {
+    for (size_t at = 0; at < bytes.size(); at += 8192) {
+      pipe.write(bytes.data() + at, std::min<size_t>(8192, bytes.size() - at));
+    }
+    if (close) pipe.close();
+  };
+  auto drain = [](InputStream& in) {
+    std::string out;
+    char buffer[5000];
+    for (int32_t got; (got = in.read(buffer, sizeof buffer)) > 0;) out.append(buffer, got);
+    return out;
+  };
+  {
+    auto pipe = std::make_shared<EntryPipe>("whole", bytes.size(), 4096);
+    std::unique_ptr<InputStream> in = pipe->reader();
+    std::thread writer(feed, std::ref(*pipe), true);
+    EXPECT_EQ(bytes, drain(*in));
+    writer.join();
+  }
+  {
+    // The reader stops early: the writer goes on alone.
+    auto pipe = std::make_shared<EntryPipe>("dropped", bytes.size(), 4096);
+    std::unique_ptr<InputStream> in = pipe->reader();
+    std::thread writer(feed, std::ref(*pipe), true);
+    char some[100];
+    EXPECT_EQ(100, in->read(some, 100));
+    in.reset();
+    writer.join();
+  }
+  {
+    // More than the entry declared, or a failed extraction: the reader gets an error.
+    auto pipe = std::make_shared<EntryPipe>("short", 1000, 4096);
+    std::unique_ptr<InputStream> in = pipe->reader();
+    std::thread writer(feed, std::ref(*pipe), false);
+    EXPECT_ERROR(drain(*in), "IOError", "cannot read: short");
+    writer.join();
+    EXPECT_TRUE(pipe->overflowed());
+    auto aborted = std::make_shared<EntryPipe>("aborted", 10, 4096);
+    std::unique_ptr<InputStream> waiting = aborted->reader();
+    std::thread failing([&aborted] { aborted->abort(); });
+    EXPECT_ERROR(drain(*waiting), "IOError", "cannot read: aborted");
+    failing.join();
+    EXPECT_FALSE(aborted->overflowed());
+  }
 }
 
 TEST_F(PackageTest, EntryThatCannotBeOpenedFailsTheRead) {

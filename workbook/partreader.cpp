@@ -16,6 +16,14 @@ void openPart(XmlReader& r, const std::string& path, XmlReaderOptions options) {
   openXmlReader(r, std::move(input), path, options);
 }
 
+void openPart(XmlReader& r, PartInput input, XmlReaderOptions options) {
+  if (!input.stream) {
+    openPart(r, input.path, options);
+    return;
+  }
+  openXmlReader(r, std::move(input.stream), std::move(input.path), options);
+}
+
 std::string rootPrefix(XmlReader& r) {
   do {
     nextXmlEvent(r);

@@ -4,16 +4,36 @@
 #ifndef TABULON_WORKBOOK_PARTREADER_H_
 #define TABULON_WORKBOOK_PARTREADER_H_
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "textformats/stream.h"
 #include "textformats/xmlreader.h"
 
 namespace tabulon {
 
+// The bytes of one part and the path its errors name: the part's extracted
+// file, or a stream that delivers the same bytes (the package while it is
+// being extracted, or a part already read into memory).
+struct PartInput {
+  explicit PartInput(std::string partPath, std::unique_ptr<InputStream> bytes = nullptr,
+                     int64_t size = -1)
+      : path(std::move(partPath)), stream(std::move(bytes)), sizeHint(size) {}
+
+  std::string path;
+  std::unique_ptr<InputStream> stream;  // nullptr: the file at path is opened
+  int64_t sizeHint = -1;                // the part's size in bytes, -1 when unknown
+};
+
 // Opens r on the part file at path with the given options.
 // Throws IOError "Unable to read file: " + path when the file cannot be opened.
 void openPart(XmlReader& r, const std::string& path, XmlReaderOptions options);
+
+// Opens r on input: its stream when it has one, else the file at its path
+// (with the error above).
+void openPart(XmlReader& r, PartInput input, XmlReaderOptions options);
 
 // Advances to the root element (the first start tag, with or without
 // attributes) and returns its namespace prefix with the colon ("x:" for

@@ -340,6 +340,48 @@ TEST_F(ReaderTest, ExtractionErrorsReachTheCaller) {
   EXPECT_FALSE(fs::exists(dir_ / "escape.xml"));
 }
 
+// Parts of more than a few MB in all are parsed on a second thread while the
+// package is extracted, small ones from memory after it: both must give the
+// tables and the errors of reading the extracted files.
+TEST_F(ReaderTest, PartsReadWhileExtractingGiveTheTablesAndErrorsOfTheFiles) {
+  for (const size_t padding : {size_t{0}, size_t{5} << 20}) {
+    SCOPED_TRACE(padding);
+    auto padded = [padding](std::string xml) {
+      xml.insert(xml.find("<sheetData>") + 11, std::string(padding, ' '));
+      return xml;
+    };
+    WorkbookSpec spec = twoSheets();
+    for (auto& sheet : spec.sheets) sheet.second = padded(sheet.second);
+    std::string file = write(minimalWorkbook(spec));
+    std::vector<SheetTable> tables;
+    readAll(file, &tables);
+    auto expected = parseExcel(file, "", true, false, false, false);
+    ASSERT_EQ(2u, tables.size());
+    EXPECT_EQ(cellsOf(expected.at("Zeta")), cellsOf(tables[0]));
+    EXPECT_EQ(cellsOf(expected.at("Alpha")), cellsOf(tables[1]));
+
+    // The earlier sheet's error wins, and an extraction error after both wins over it.
+    const auto badKind = std::make_pair(
+        std::string("K"), padded(sheetXml("A1", "<row r=\"1\"><c r=\"A1\" t=\"x\"><v>1</v></c></row>")));
+    const auto badIndex = std::make_pair(
+        std::string("T"), padded(sheetXml("A1", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row>")));
+    spec.sheets = {badIndex, badKind};
+    EXPECT_ERROR(readAll(write(minimalWorkbook(spec))), "IndexError",
+                 "index out of bounds: 7 notin 0 .. 2");
+    std::vector<XlsxPart> parts = minimalWorkbook(spec);
+    const std::string payload(5000, 'q');
+    parts.push_back({"xl/zz.bin", payload});
+    file = (dir_ / "damaged.xlsx").string();
+    XlsxFixture::write(file, parts, /*stored=*/true);
+    std::string zip = testutil::readFile(file);
+    zip[zip.rfind(payload) + 100] = 'Z';  // the stored bytes no longer match the CRC
+    testutil::writeFile(file, zip);
+    EXPECT_ERROR(readAll(file), "InvalidXlsxFileError",
+                 "[ZIP] unreadable entry in " + file + ": xl/zz.bin");
+    EXPECT_FALSE(folderExists());
+  }
+}
+
 // Workbooks written by independent writers (tests/fixtures/make_fixtures.py).
 class WriterFixtureTest : public ReaderTest {
  protected:

@@ -27,8 +27,12 @@ void reserveFromRoot(XmlReader& r, std::vector<std::string>& list) {
 }  // namespace
 
 std::vector<std::string> parseSharedStrings(const std::string& path, bool quoteSharedStrings) {
+  return parseSharedStrings(PartInput{path}, quoteSharedStrings);
+}
+
+std::vector<std::string> parseSharedStrings(PartInput input, bool quoteSharedStrings) {
   XmlReader r;
-  openPart(r, path, reportWhitespace);
+  openPart(r, std::move(input), reportWhitespace);
   const std::string prefix = rootPrefix(r);
   const std::string si = prefix + "si", t = prefix + "t", rPh = prefix + "rPh";
   std::vector<std::string> list;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "workbook/partreader.h"
+
 namespace tabulon {
 
 // Reads the shared-strings part at path into the list of item texts, one
@@ -18,6 +20,7 @@ namespace tabulon {
 // every entry is passed through escapeText.
 // Throws IOError "Unable to read file: " + path when the part cannot be opened.
 std::vector<std::string> parseSharedStrings(const std::string& path, bool quoteSharedStrings);
+std::vector<std::string> parseSharedStrings(PartInput input, bool quoteSharedStrings);
 
 // text in double quotes, escaped byte by byte: bytes below 32, 127 and
 // 128 and up as \xHH (upper-case hex), a double quote as \", an apostrophe as

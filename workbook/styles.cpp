@@ -246,9 +246,11 @@ SheetDataKind cellKindOfFormat(std::string_view code) {
   return kindOfFormatClass(formatClass(code));
 }
 
-std::vector<std::string> parseStyles(const std::string& path) {
+std::vector<std::string> parseStyles(const std::string& path) { return parseStyles(PartInput{path}); }
+
+std::vector<std::string> parseStyles(PartInput input) {
   XmlReader r;
-  openPart(r, path, reportWhitespace);
+  openPart(r, std::move(input), reportWhitespace);
   const std::string prefix = rootPrefix(r);
   const std::string numFmts = prefix + "numFmts", numFmt = prefix + "numFmt",
                     cellXfs = prefix + "cellXfs", xf = prefix + "xf";

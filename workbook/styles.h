@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "workbook/partreader.h"
 #include "workbook/sheet.h"
 
 namespace tabulon {
@@ -21,6 +22,7 @@ namespace tabulon {
 // Element names carry the root element's namespace prefix, if any.
 // Throws IOError "Unable to read file: " + path when the part cannot be opened.
 std::vector<std::string> parseStyles(const std::string& path);
+std::vector<std::string> parseStyles(PartInput input);
 
 // The code of a built-in format id ("14" gives "mm-dd-yy"); "" when the id is
 // not in the built-in table.

@@ -12,10 +12,18 @@ namespace tabulon {
 
 namespace {
 
-void openPart(XmlReader& r, const std::string& path) {
+void openPartFile(XmlReader& r, const std::string& path) {
   std::unique_ptr<InputStream> input = openFileStream(path);
   if (!input) throw IOError("Unable to read file: " + path);
   openXmlReader(r, std::move(input), path);
+}
+
+void openPartInput(XmlReader& r, PartInput input) {
+  if (!input.stream) {
+    openPartFile(r, input.path);
+    return;
+  }
+  openXmlReader(r, std::move(input.stream), std::move(input.path));
 }
 
 bool atAttributeListEnd(const XmlReader& r) {
@@ -142,10 +150,12 @@ std::string namespacePrefix(XmlReader& r) {
   return tag.substr(0, colon + 1);
 }
 
-WorkbookInfo parseWorkbook(const std::string& path) {
+WorkbookInfo parseWorkbook(const std::string& path) { return parseWorkbook(PartInput{path}); }
+
+WorkbookInfo parseWorkbook(PartInput input) {
   WorkbookInfo info;
   XmlReader r;
-  openPart(r, path);
+  openPartInput(r, std::move(input));
   const std::string prefix = namespacePrefix(r);
   const std::string sheetsTag = prefix + "sheets";
   const std::string propertiesTag = prefix + "workbookPr";
@@ -174,8 +184,13 @@ Relationships parseRelationships(const std::string& path, std::string_view sourc
   Relationships rels;
   std::error_code ec;
   if (!std::filesystem::exists(pathFromUtf8(path), ec)) return rels;
+  return parseRelationships(PartInput{path}, sourcePartName);
+}
+
+Relationships parseRelationships(PartInput input, std::string_view sourcePartName) {
+  Relationships rels;
   XmlReader r;
-  openPart(r, path);
+  openPartInput(r, std::move(input));
   const std::string relationshipTag = namespacePrefix(r) + "Relationship";
   while (r.kind != xmlEof) {
     if (isElement(r, xmlElementOpen, relationshipTag)) readRelationship(r, sourcePartName, rels);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "textformats/xmlreader.h"
+#include "workbook/partreader.h"
 
 namespace tabulon {
 
@@ -37,6 +38,7 @@ struct WorkbookInfo {
 // cannot be opened, ValueError "cannot interpret as a bool: " + value for a
 // bad date1904. Malformed XML raises nothing.
 WorkbookInfo parseWorkbook(const std::string& path);
+WorkbookInfo parseWorkbook(PartInput input);
 
 // Advances r, freshly opened on a part, to its root element (over a leading
 // processing instruction) and returns the root's namespace prefix with its
@@ -58,6 +60,8 @@ using Relationships = std::unordered_map<std::string, std::string>;
 // A part that does not exist gives an empty map (it is optional). Throws
 // IOError "Unable to read file: " + path when it exists but cannot be opened.
 Relationships parseRelationships(const std::string& path, std::string_view sourcePartName);
+// The same from input, which must exist.
+Relationships parseRelationships(PartInput input, std::string_view sourcePartName);
 
 }  // namespace tabulon
 

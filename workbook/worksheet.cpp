@@ -521,13 +521,21 @@ SheetCells SheetReader::read(bool trimTrailing) {
 
 SheetCells parseSheet(const std::string& path, const std::vector<std::string>& styles,
                       bool date1904, bool trimTrailing) {
-  XmlReader r;
-  openPart(r, path, reportWhitespace);
-  const std::string prefix = rootPrefix(r);
-  SheetReader reader(r, prefix, styles, date1904);
+  PartInput input{path};
   std::error_code error;
   const uintmax_t partBytes = std::filesystem::file_size(pathFromUtf8(path), error);
-  if (!error) reader.reserveFor(partBytes);
+  if (!error) input.sizeHint = static_cast<int64_t>(partBytes);
+  return parseSheet(std::move(input), styles, date1904, trimTrailing);
+}
+
+SheetCells parseSheet(PartInput input, const std::vector<std::string>& styles, bool date1904,
+                      bool trimTrailing) {
+  const int64_t sizeHint = input.sizeHint;
+  XmlReader r;
+  openPart(r, std::move(input), reportWhitespace);
+  const std::string prefix = rootPrefix(r);
+  SheetReader reader(r, prefix, styles, date1904);
+  if (sizeHint >= 0) reader.reserveFor(static_cast<uintmax_t>(sizeHint));
   SheetCells cells = reader.read(trimTrailing);
   closeXmlReader(r);
   return cells;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "workbook/partreader.h"
 #include "workbook/sheet.h"
 
 namespace tabulon {
@@ -38,6 +39,9 @@ struct SheetCells {
 // start; OverflowError when rows * cols does not fit 32 bits.
 SheetCells parseSheet(const std::string& path, const std::vector<std::string>& styles,
                       bool date1904, bool trimTrailing);
+// The same from input; its sizeHint only sizes the first reservation.
+SheetCells parseSheet(PartInput input, const std::vector<std::string>& styles, bool date1904,
+                      bool trimTrailing);
 
 // The kind of a cell's t attribute: "b" Boolean, "d" Date, "e" Error,
 // "inlineStr" InlineStr, "n" Num, "s" SharedString, "str" Formula (exact
