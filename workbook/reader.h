@@ -44,12 +44,14 @@ std::unordered_map<std::string, SheetTable> parseExcel(const std::string& fileNa
 // workbook part is read; a workbook without sheets is read no further (its
 // styles and shared strings are not looked at). Then sheetRead gets each
 // table with its index in that list, in workbook order, as soon as it is
-// built; the read goes on while the caller works on it. The shared strings
-// are read on a second thread while the first worksheet is parsed, and the
-// worksheets two at a time; the errors still come in the order of a
-// sequential read (shared strings first, then sheet by sheet). Either
-// callback may throw, which ends the read (the folder is removed). The
-// callbacks are called on the calling thread.
+// built; the read goes on while the caller works on it. Large worksheets and
+// shared strings are parsed on a second thread while the package is being
+// extracted (or, when the archive leaves doubt, after it: the shared strings
+// beside the first worksheet, the worksheets two at a time); the errors still
+// come in the order of a sequential read (the extraction's first, then the
+// shared strings', then sheet by sheet). listed is called once the whole
+// package is extracted. Either callback may throw, which ends the read (the
+// folder is removed). The callbacks are called on the calling thread.
 void readAllSheets(const std::string& fileName, bool header, bool skipHeaders,
                    bool quoteSharedStrings, bool trimTrailing,
                    const std::function<void(const std::vector<std::string>& names)>& listed,
