@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "textformats/errors.h"
+#include "textformats/memory.h"
 #include "textformats/numbers.h"
 
 namespace tabulon {
@@ -95,6 +96,20 @@ std::string_view toCellText(SheetDataKind kind, std::string_view field,
 
 std::string_view toCellText(const SheetData& cell, const std::vector<std::string>& shared) {
   return toCellText(cell.kind, shownField(cell), shared);
+}
+
+void CellList::reserve(size_t cells, size_t textBytes) {
+  entries_.reserve(cells);
+  texts_.reserve(textBytes);
+  preferLargePages(entries_.data(), entries_.capacity() * sizeof(Entry));
+  preferLargePages(texts_.data(), texts_.capacity());
+}
+
+void CellTexts::reserve(size_t cells, size_t textBytes) {
+  ends_.reserve(cells);
+  bytes_.reserve(textBytes);
+  preferLargePages(ends_.data(), ends_.capacity() * sizeof(uint32_t));
+  preferLargePages(bytes_.data(), bytes_.capacity());
 }
 
 void CellList::add(int32_t row, int32_t col, SheetDataKind kind, std::string_view text) {

@@ -109,10 +109,7 @@ class CellList {
   // Drops the cells from index n on.
   void truncate(int32_t n);
   // Room for that many cells and text bytes (a hint; the list grows beyond).
-  void reserve(size_t cells, size_t textBytes) {
-    entries_.reserve(cells);
-    texts_.reserve(textBytes);
-  }
+  void reserve(size_t cells, size_t textBytes);
   // Byte size of all texts together.
   size_t textBytes() const { return texts_.size(); }
 
@@ -135,10 +132,7 @@ class CellTexts {
   void push_back(std::string_view text);
   // Appends count empty cells.
   void appendEmpty(size_t count) { ends_.insert(ends_.end(), count, textEnd()); }
-  void reserve(size_t cells, size_t textBytes) {
-    ends_.reserve(cells);
-    bytes_.reserve(textBytes);
-  }
+  void reserve(size_t cells, size_t textBytes);
   // Byte size of all texts together.
   size_t textBytes() const { return bytes_.size(); }
 
