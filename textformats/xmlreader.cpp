@@ -18,6 +18,7 @@ enum : uint8_t {
   kNameChar = 2,    // name starts, 0-9 . -
   kTextStop = 4,    // ends a plain run of character data
   kValueStop = 8,   // ends a plain run inside a quoted attribute value
+  kSpace = 16,      // space, TAB, CR, LF
 };
 
 constexpr std::array<uint8_t, 256> makeClasses() {
@@ -32,6 +33,7 @@ constexpr std::array<uint8_t, 256> makeClasses() {
     if (c == 0 || c == '\r' || c == '\n' || c == '/' || c == '&' || c == ' ' || c == '\t' || c == '"' ||
         c == '\'')
       v |= kValueStop;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') v |= kSpace;
     t[c] = v;
   }
   return t;
@@ -60,7 +62,8 @@ int32_t passStored(XmlReader& r, int32_t pos, std::string& out) {
 
 inline bool isBreakOrSlash(unsigned char c) { return c == '\r' || c == '\n' || c == '/'; }
 
-int32_t skipWhitespace(XmlReader& r, int32_t pos, bool* skipped = nullptr) {
+// The whitespace run at pos, which starts with a whitespace byte.
+int32_t skipWhitespaceRun(XmlReader& r, int32_t pos, bool* skipped) {
   for (;;) {
     unsigned char ch = at(r, pos);
     if (ch == ' ' || ch == '\t') {
@@ -76,16 +79,26 @@ int32_t skipWhitespace(XmlReader& r, int32_t pos, bool* skipped = nullptr) {
   }
 }
 
-// Appends the name at pos to out; appends nothing when no name starts there.
-// Name bytes are never refill characters, so plain increments are safe.
-int32_t readName(XmlReader& r, int32_t pos, std::string& out) {
-  if (!isNameStart(at(r, pos))) return pos;
-  const char* p = r.buf.data();
-  int32_t start = pos;
-  ++pos;
-  while (isNameChar(static_cast<unsigned char>(p[pos]))) ++pos;
-  out.append(p + start, static_cast<size_t>(pos - start));
+// Most places where whitespace may stand hold none: that case costs one test.
+inline int32_t skipWhitespace(XmlReader& r, int32_t pos, bool* skipped = nullptr) {
+  if (!(kClass[at(r, pos)] & kSpace)) return pos;
+  return skipWhitespaceRun(r, pos, skipped);
+}
+
+// The end of the name starting at pos in p; pos itself when no name starts
+// there. Name bytes are never refill characters, so plain increments are safe.
+inline int32_t nameEnd(const char* p, int32_t pos) {
+  if (!isNameStart(static_cast<unsigned char>(p[pos]))) return pos;
+  do ++pos; while (isNameChar(static_cast<unsigned char>(p[pos])));
   return pos;
+}
+
+// Appends the name at pos to out; appends nothing when no name starts there.
+inline int32_t readName(XmlReader& r, int32_t pos, std::string& out) {
+  const char* p = r.buf.data();
+  int32_t end = nameEnd(p, pos);
+  if (end > pos) out.append(p + pos, static_cast<size_t>(end - pos));
+  return end;
 }
 
 // UTF-8 of v, 0 <= v < 2^31, with the 5- and 6-byte long forms above 2^21.
@@ -199,7 +212,7 @@ void readWhitespace(XmlReader& r) {
     const char* p = r.buf.data();
     int32_t start = pos;
     while (p[pos] == ' ' || p[pos] == '\t') ++pos;
-    a.append(p + start, static_cast<size_t>(pos - start));
+    if (pos > start) a.append(p + start, static_cast<size_t>(pos - start));
     if (p[pos] == '\r') {
       a += '\n';
       pos = passCR(r, pos);
@@ -221,7 +234,7 @@ void readCharData(XmlReader& r) {
     const char* p = r.buf.data();
     int32_t start = pos;
     while (!(kClass[static_cast<unsigned char>(p[pos])] & kTextStop)) ++pos;
-    a.append(p + start, static_cast<size_t>(pos - start));
+    if (pos > start) a.append(p + start, static_cast<size_t>(pos - start));
     if (!isBreakOrSlash(static_cast<unsigned char>(p[pos]))) break;
     pos = passStored(r, pos, a);
   }
