@@ -65,7 +65,7 @@ void appendElementText(XmlReader& r, std::string_view name, std::string& out) {
       case xmlEof:
         return;
       case xmlElementEnd:
-        if (r.a == name) return;
+        if (isTagName(r.a, name)) return;
         break;
       default:
         break;

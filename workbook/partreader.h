@@ -41,15 +41,26 @@ void openPart(XmlReader& r, PartInput input, XmlReaderOptions options);
 // on xmlEof for a part without elements.
 std::string rootPrefix(XmlReader& r);
 
+// True when the tag (or attribute) name equals name. Names are compared on
+// every event of a worksheet and are a few letters long: a plain loop beats
+// calling the library compare.
+inline bool isTagName(const std::string& tag, std::string_view name) {
+  if (tag.size() != name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (tag[i] != name[i]) return false;
+  }
+  return true;
+}
+
 // True when the current event starts an element (xmlElementStart or
 // xmlElementOpen) named name.
 inline bool isStartTag(const XmlReader& r, std::string_view name) {
-  return (r.kind == xmlElementStart || r.kind == xmlElementOpen) && r.a == name;
+  return (r.kind == xmlElementStart || r.kind == xmlElementOpen) && isTagName(r.a, name);
 }
 
 // True when the current event is the end of an element named name.
 inline bool isEndTag(const XmlReader& r, std::string_view name) {
-  return r.kind == xmlElementEnd && r.a == name;
+  return r.kind == xmlElementEnd && isTagName(r.a, name);
 }
 
 // On xmlElementOpen: advances past the attributes to the xmlElementClose

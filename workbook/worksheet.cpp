@@ -79,6 +79,7 @@ int64_t serialSeconds(std::string_view serial) {
       dot == std::string_view::npos ? std::string_view() : serial.substr(dot + 1);
   int32_t days = 0;
   if (tryParseInt32(dayPart, days) && allDigits(fraction)) {
+    if (fraction.empty()) return int64_t{days} * kSecondsPerDay;  // a plain date, the usual case
     // Only the first 17 digits of the fraction carry any precision.
     char buffer[24] = "0.";
     const size_t digits = std::min<size_t>(fraction.size(), 17);
@@ -353,7 +354,7 @@ void SheetReader::readRow() {
   int32_t row = 0;
   if (r_.kind == xmlElementOpen) {
     for (nextXmlEvent(r_); r_.kind == xmlAttribute; nextXmlEvent(r_)) {
-      if (attributeName(r_) == "r" && !attributeValue(r_).empty()) {
+      if (isTagName(attributeName(r_), "r") && !attributeValue(r_).empty()) {
         row = parseInt32(attributeValue(r_));
       }
     }
@@ -381,11 +382,11 @@ CellRef SheetReader::readCellAttributes(SheetDataKind& kind, bool& isoDate) {
   if (r_.kind == xmlElementOpen) {
     for (nextXmlEvent(r_); r_.kind == xmlAttribute; nextXmlEvent(r_)) {
       const std::string& name = attributeName(r_);
-      if (name == "r") {
+      if (isTagName(name, "r")) {
         at = parseCellRef(attributeValue(r_));
-      } else if (name == "s") {
+      } else if (isTagName(name, "s")) {
         fromStyle = styleKind(attributeValue(r_));
-      } else if (name == "t" && attributeValue(r_) != "n") {
+      } else if (isTagName(name, "t") && !isTagName(attributeValue(r_), "n")) {
         parts_.type = attributeValue(r_);
         typed = true;
       }
