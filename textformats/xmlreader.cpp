@@ -10,6 +10,15 @@ namespace {
 
 constexpr int32_t kWindowSize = 8192;
 
+// Keeps a function out of its callers: the readers of rare tokens, and the
+// reading of attributes, so that nextXmlEvent and the token readers do not
+// save and restore on every event the registers that only those need.
+#if defined(_MSC_VER)
+#define TABULON_NOINLINE __declspec(noinline)
+#else
+#define TABULON_NOINLINE __attribute__((noinline))
+#endif
+
 // Byte classes. Every "stop" class contains 0, CR, LF and '/', the bytes at
 // which the window can end, so a loop that runs until a stop byte never
 // reads past the sentinel.
@@ -63,7 +72,7 @@ int32_t passStored(XmlReader& r, int32_t pos, std::string& out) {
 inline bool isBreakOrSlash(unsigned char c) { return c == '\r' || c == '\n' || c == '/'; }
 
 // The whitespace run at pos, which starts with a whitespace byte.
-int32_t skipWhitespaceRun(XmlReader& r, int32_t pos, bool* skipped) {
+TABULON_NOINLINE int32_t skipWhitespaceRun(XmlReader& r, int32_t pos, bool* skipped) {
   for (;;) {
     unsigned char ch = at(r, pos);
     if (ch == ' ' || ch == '\t') {
@@ -79,9 +88,16 @@ int32_t skipWhitespaceRun(XmlReader& r, int32_t pos, bool* skipped) {
   }
 }
 
-// Most places where whitespace may stand hold none: that case costs one test.
+// Most places where whitespace may stand hold none or a single space (the
+// separator before an attribute); those cases are taken inline.
 inline int32_t skipWhitespace(XmlReader& r, int32_t pos, bool* skipped = nullptr) {
-  if (!(kClass[at(r, pos)] & kSpace)) return pos;
+  unsigned char ch = at(r, pos);
+  if (ch == ' ') {
+    ++pos;
+    if (skipped != nullptr) *skipped = true;
+    ch = at(r, pos);
+  }
+  if (!(kClass[ch] & kSpace)) return pos;
   return skipWhitespaceRun(r, pos, skipped);
 }
 
@@ -171,7 +187,7 @@ char predefinedEntity(std::string_view name) {
 
 // A reference at pos (an '&'), its result appended to out: `a` in content
 // (inContent, where it is an event of its own), `b` in an attribute value.
-int32_t readReference(XmlReader& r, int32_t pos, std::string& out, bool inContent) {
+TABULON_NOINLINE int32_t readReference(XmlReader& r, int32_t pos, std::string& out, bool inContent) {
   if (inContent) r.kind = xmlCharData;
   ++pos;  // '&'
   unsigned char ch = at(r, pos);
@@ -294,7 +310,7 @@ void readEndTag(XmlReader& r) {
   r.kind = xmlElementEnd;
 }
 
-void readCData(XmlReader& r) {
+TABULON_NOINLINE void readCData(XmlReader& r) {
   int32_t pos = r.bufpos + 9;  // "<![CDATA["
   std::string& a = r.a;
   for (;;) {
@@ -318,7 +334,7 @@ void readCData(XmlReader& r) {
   r.kind = xmlCData;
 }
 
-void readComment(XmlReader& r) {
+TABULON_NOINLINE void readComment(XmlReader& r) {
   int32_t pos = r.bufpos + 4;  // "<!--"
   bool keep = (r.options & reportComments) != 0;
   std::string& a = r.a;
@@ -350,7 +366,7 @@ void readComment(XmlReader& r) {
   r.kind = xmlComment;
 }
 
-void readPI(XmlReader& r) {
+TABULON_NOINLINE void readPI(XmlReader& r) {
   int32_t pos = readName(r, r.bufpos + 2, r.a);  // after "<?"
   if (r.a.empty()) markError(r, errNameExpected);
   std::string& b = r.b;
@@ -376,7 +392,7 @@ void readPI(XmlReader& r) {
   r.kind = xmlPI;
 }
 
-void readDeclaration(XmlReader& r) {
+TABULON_NOINLINE void readDeclaration(XmlReader& r) {
   int32_t pos = r.bufpos + 2;  // "<!"
   int32_t nesting = 0;
   std::string& a = r.a;
@@ -518,7 +534,7 @@ int32_t readQuotedValue(XmlReader& r, int32_t pos) {
   }
 }
 
-int32_t readUnquotedValue(XmlReader& r, int32_t pos) {
+TABULON_NOINLINE int32_t readUnquotedValue(XmlReader& r, int32_t pos) {
   bool taken = false;
   for (;;) {
     unsigned char ch = at(r, pos);
@@ -542,7 +558,7 @@ int32_t readUnquotedValue(XmlReader& r, int32_t pos) {
 }
 
 // Recovery for a value without quotes: take it up to '>' or whitespace.
-int32_t skipBadValue(XmlReader& r, int32_t pos) {
+TABULON_NOINLINE int32_t skipBadValue(XmlReader& r, int32_t pos) {
   for (;;) {
     unsigned char ch = at(r, pos);
     if (ch == '>' || ch <= 32) return pos;
@@ -587,7 +603,7 @@ void readAttribute(XmlReader& r) {
   r.bufpos = skipWhitespace(r, pos);
 }
 
-void nextInStartTag(XmlReader& r) {
+TABULON_NOINLINE void nextInStartTag(XmlReader& r) {
   int32_t pos = r.bufpos;
   unsigned char ch = at(r, pos);
   if (ch == '>') {
@@ -607,6 +623,33 @@ void nextInStartTag(XmlReader& r) {
     r.bufpos = pos;
   } else {
     readAttribute(r);
+  }
+}
+
+// The first event, the end of an empty element and a pending error.
+TABULON_NOINLINE void nextInOtherState(XmlReader& r) {
+  switch (r.state) {
+    case stateStart:
+      r.state = stateNormal;
+      readToken(r);
+      // The XML declaration, when it is the very first token, is not an event.
+      if (r.kind == xmlPI && r.a == "xml") readToken(r);
+      return;
+    case stateNormal:
+      readToken(r);
+      return;
+    case stateAttr:
+      nextInStartTag(r);
+      return;
+    case stateEmptyElementTag:
+      r.state = stateNormal;
+      r.kind = xmlElementEnd;
+      if (!r.cIsEmpty) r.a.assign(r.c);
+      return;
+    case stateError:
+      r.kind = xmlError;
+      r.state = stateNormal;
+      return;
   }
 }
 
@@ -632,28 +675,13 @@ void openXmlReader(XmlReader& r, std::unique_ptr<InputStream> input, std::string
 }
 
 void nextXmlEvent(XmlReader& r) {
-  switch (r.state) {
-    case stateStart:
-      r.state = stateNormal;
-      readToken(r);
-      // The XML declaration, when it is the very first token, is not an event.
-      if (r.kind == xmlPI && r.a == "xml") readToken(r);
-      return;
-    case stateNormal:
-      readToken(r);
-      return;
-    case stateAttr:
-      nextInStartTag(r);
-      return;
-    case stateEmptyElementTag:
-      r.state = stateNormal;
-      r.kind = xmlElementEnd;
-      if (!r.cIsEmpty) r.a.assign(r.c);
-      return;
-    case stateError:
-      r.kind = xmlError;
-      r.state = stateNormal;
-      return;
+  // The two states of nearly every event are tested first.
+  if (r.state == stateNormal) {
+    readToken(r);
+  } else if (r.state == stateAttr) {
+    nextInStartTag(r);
+  } else {
+    nextInOtherState(r);
   }
 }
 
