@@ -1,6 +1,9 @@
 #include "workbook/reader.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -223,6 +226,11 @@ struct StreamedPart {
 
 struct StreamPlan {
   bool inlineParts = false;  // the parts are kept whole and parsed afterwards
+  // With a second thread, the shared strings are not taken from the
+  // extraction: they usually come last in the archive, and every table
+  // needs them. A third thread reads them straight from the archive at once
+  // and then builds each sheet's table as soon as it is parsed.
+  std::optional<StreamedPart> sharedAhead;
   WorkbookParts parts;
   std::vector<std::string> styles;
   std::vector<std::string> sheetPaths;  // by sheet index
@@ -364,6 +372,12 @@ std::optional<StreamPlan> planStreamedRead(PackageSession& package) {
   int64_t streamedBytes = 0;
   for (const StreamedPart& part : plan.streamed) streamedBytes += part.size;
   plan.inlineParts = streamedBytes <= kMaxInlineBytes;
+  auto shared = std::find_if(plan.streamed.begin(), plan.streamed.end(),
+                             [](const StreamedPart& part) { return part.sheet < 0; });
+  if (!plan.inlineParts && shared != plan.streamed.end()) {
+    plan.sharedAhead = *shared;
+    plan.streamed.erase(shared);
+  }
   for (StreamedPart& part : plan.streamed) {
     part.pipe = plan.inlineParts
                     ? std::make_shared<EntryPipe>(part.path, part.size, static_cast<size_t>(part.size))
@@ -375,6 +389,7 @@ std::optional<StreamPlan> planStreamedRead(PackageSession& package) {
 // What the parser made of one part.
 struct PartOutcome {
   SheetCells cells;
+  std::optional<SheetTable> table;  // built beside the parser
   std::exception_ptr error;
   bool deferred = false;  // left for a read of its file
 };
@@ -384,17 +399,23 @@ struct PartOutcome {
 // extraction error) and waits for the thread.
 class StreamParser {
  public:
-  StreamParser(StreamPlan& plan, bool quoteSharedStrings, bool trimTrailing)
+  StreamParser(StreamPlan& plan, const std::string& fileName, bool header, bool skipHeaders,
+               bool quoteSharedStrings, bool trimTrailing)
       : plan_(plan),
         sheets_(plan.sheetPaths.size()),
+        fileName_(fileName),
+        header_(header),
+        skipHeaders_(skipHeaders),
         quoteSharedStrings_(quoteSharedStrings),
         trimTrailing_(trimTrailing) {
-    if (!plan.inlineParts) worker_ = std::thread([this] { run(); });
+    if (plan.inlineParts) return;
+    worker_ = std::thread([this] { run(); });
+    if (plan.sharedAhead) builder_ = std::thread([this] { buildTables(); });
   }
   ~StreamParser() {
     if (!worker_.joinable()) return;
     for (StreamedPart& part : plan_.streamed) part.pipe->abort();
-    worker_.join();
+    join();
   }
   StreamParser(const StreamParser&) = delete;
   StreamParser& operator=(const StreamParser&) = delete;
@@ -410,7 +431,7 @@ class StreamParser {
   // Waits for the parser once every streamed entry has been extracted.
   void finish() {
     if (worker_.joinable()) {
-      worker_.join();
+      join();
     } else {
       run();
     }
@@ -447,15 +468,83 @@ class StreamParser {
         outcome.deferred = true;
         if (part.sheet < 0) shared_.clear();
       }
+      if (part.sheet >= 0) handOver(static_cast<size_t>(part.sheet));
     }
+    handOver(kDone);
+  }
+
+  static constexpr size_t kDone = SIZE_MAX;
+
+  // Passes a parsed sheet (or the end) to the table builder.
+  void handOver(size_t sheet) {
+    if (!builder_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      parsed_.push_back(sheet);
+    }
+    wake_.notify_one();
+  }
+
+  // The third thread: the shared strings straight from the archive, then
+  // the table of each sheet the parser hands over. Without the shared
+  // strings (unreadable here, or failing) it leaves the cells to finish.
+  void buildTables() {
+    const StreamedPart& part = *plan_.sharedAhead;
+    std::optional<std::string> bytes;
+    try {
+      ArchiveReader archive;
+      if (archive.open(fileName_)) bytes = readEntryBytes(archive, part.entry, part.size);
+    } catch (...) {
+      bytes.reset();  // then the file is read once it is extracted
+    }
+    if (!bytes) {
+      sharedOutcome_.deferred = true;
+    } else {
+      try {
+        shared_ = parseSharedStrings(
+            PartInput(part.path, openStringStream(std::move(*bytes)), part.size),
+            quoteSharedStrings_);
+      } catch (...) {
+        sharedOutcome_.error = std::current_exception();
+      }
+    }
+    const bool canBuild = !sharedOutcome_.deferred && !sharedOutcome_.error;
+    for (;;) {
+      size_t sheet = kDone;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return !parsed_.empty(); });
+        sheet = parsed_.front();
+        parsed_.pop_front();
+      }
+      if (sheet == kDone) return;
+      PartOutcome& outcome = sheets_[sheet];
+      if (!canBuild || outcome.error || outcome.deferred) continue;
+      try {
+        SheetCells cells = std::move(outcome.cells);
+        outcome.table = initSheetTable(cells.rows, cells.cols, cells.cells, shared_, header_,
+                                       skipHeaders_);
+      } catch (...) {
+        outcome.error = std::current_exception();
+      }
+    }
+  }
+
+  void join() {
+    worker_.join();
+    if (builder_.joinable()) builder_.join();
   }
 
   StreamPlan& plan_;
   std::vector<PartOutcome> sheets_;
   PartOutcome sharedOutcome_;
   std::vector<std::string> shared_;
-  const bool quoteSharedStrings_, trimTrailing_;
-  std::thread worker_;
+  const std::string fileName_;
+  const bool header_, skipHeaders_, quoteSharedStrings_, trimTrailing_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<size_t> parsed_;  // sheets parsed and not yet looked at by the builder
+  std::thread worker_, builder_;
 };
 
 void readStreamedSheets(PackageSession& package, StreamPlan& plan, bool header, bool skipHeaders,
@@ -465,7 +554,8 @@ void readStreamedSheets(PackageSession& package, StreamPlan& plan, bool header, 
   names.reserve(plan.parts.info.sheets.size());
   for (const SheetEntry& sheet : plan.parts.info.sheets) names.push_back(sheet.name);
   {
-    StreamParser parser(plan, quoteSharedStrings, trimTrailing);
+    StreamParser parser(plan, package.fileName(), header, skipHeaders, quoteSharedStrings,
+                        trimTrailing);
     package.extract([&parser](int64_t entry) { return parser.pipeOf(entry); });
     parser.finish();
     listed(names);
@@ -483,6 +573,11 @@ void readStreamedSheets(PackageSession& package, StreamPlan& plan, bool header, 
     for (size_t i = 0; i < names.size(); ++i) {
       PartOutcome& outcome = parser.sheet(i);
       if (outcome.error) std::rethrow_exception(outcome.error);
+      if (outcome.table) {
+        sheetRead(static_cast<int32_t>(i), std::move(*outcome.table));
+        outcome.table.reset();
+        continue;
+      }
       SheetCells cells = outcome.deferred ? parseSheet(plan.sheetPaths[i], plan.styles,
                                                        plan.parts.info.date1904, trimTrailing)
                                           : std::move(outcome.cells);
