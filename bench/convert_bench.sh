@@ -95,6 +95,9 @@ measure() {
   times="" cpus="" peak=0 i=0
   while [ $i -lt "$n" ]; do
     rm -rf "$work/out/$tool" && mkdir -p "$work/out/$tool"
+    # Each run starts on a quiet disk: the write-back of the previous run's
+    # hundreds of MB would otherwise stall this one's file creations.
+    sync
     if ! /usr/bin/time -v -o "$work/time.log" timeout "$limit" \
          sh -c "$books_fn; $cmd" \
          > "$work/run.log" 2>&1; then

@@ -203,13 +203,14 @@ class SheetSpool {
 // so the error reported is that of reading first and of the sheets in
 // workbook order after. A table is dropped as soon as it is written. When
 // the renderer goes before finish(), the tables still waiting are dropped
-// and the one being written is abandoned.
+// and the one being written is abandoned. Small tables, which are most, are
+// written at once on the caller's thread until the first large one comes:
+// a thread of its own would cost a workbook of a few hundred cells more than
+// the whole rendering.
 class SheetRenderer {
  public:
   SheetRenderer(SheetSpool& spool, size_t sheets, int32_t width)
-      : spool_(spool), errors_(sheets), width_(width) {
-    worker_ = std::thread([this] { run(); });
-  }
+      : spool_(spool), errors_(sheets), width_(width) {}
   ~SheetRenderer() {
     if (!worker_.joinable()) return;
     {
@@ -227,6 +228,17 @@ class SheetRenderer {
   // Waits while a table is still waiting to be rendered, so that at most one
   // table waits besides the one being rendered.
   void add(int32_t index, SheetTable&& table) {
+    if (!worker_.joinable()) {
+      if (table.data.size() <= kInlineCells) {
+        try {
+          spool_.write(static_cast<size_t>(index), table, width_, abandoned_);
+        } catch (...) {
+          errors_[static_cast<size_t>(index)] = std::current_exception();
+        }
+        return;
+      }
+      worker_ = std::thread([this] { run(); });
+    }
     {
       std::unique_lock<std::mutex> lock(mutex_);
       room_.wait(lock, [this] { return pending_.empty(); });
@@ -237,6 +249,7 @@ class SheetRenderer {
 
   // Waits until every table added is written.
   void finish() {
+    if (!worker_.joinable()) return;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       closed_ = true;
@@ -268,6 +281,8 @@ class SheetRenderer {
       }
     }
   }
+
+  static constexpr size_t kInlineCells = size_t{1} << 14;
 
   SheetSpool& spool_;
   std::vector<std::exception_ptr> errors_;

@@ -140,19 +140,25 @@ TEST_F(BatchTest, ReadErrorWritesNoSheet) {
 
 // A sheet whose text spans many of the renderer's pieces is written whole,
 // byte for byte the text of renderSheet.
+// A large sheet is written in pieces on a thread of its own, between small
+// sheets written at once; each file holds exactly the sheet's text.
 TEST_F(BatchTest, LargeSheetIsWrittenWhole) {
-  cellWidth = 1000;  // 200 rows of 16 cells: 3.2 MB of text
+  cellWidth = 150;  // 1,200 rows of 16 cells: 2.9 MB of text
   const std::string rows =
       "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>top</t></is></c></row>"
-      "<row r=\"200\"><c r=\"P200\" t=\"inlineStr\"><is><t>end</t></is></c></row>";
-  writeBook(dir_ / "Book.xlsx", {{"S", testutil::sheetXml("A1:P200", rows)}});
-  convertWorkbook((dir_ / "Book.xlsx").string(), (dir_ / "out").string());
-  EXPECT_EQ(std::vector<std::string>{"S.txt"}, listing(dir_ / "out"));
-  const SheetTable table =
-      parseExcel((dir_ / "Book.xlsx").string(), "S", true, false, false, false).at("S");
+      "<row r=\"1200\"><c r=\"P1200\" t=\"inlineStr\"><is><t>end</t></is></c></row>";
+  writeBook(dir_ / "Book.xlsx", {{"A", rowSheet({"first"})},
+                                 {"S", testutil::sheetXml("A1:P1200", rows)},
+                                 {"Z", rowSheet({"last"})}});
+  const std::string book = (dir_ / "Book.xlsx").string();
+  convertWorkbook(book, (dir_ / "out").string());
+  EXPECT_EQ((std::vector<std::string>{"A.txt", "S.txt", "Z.txt"}), listing(dir_ / "out"));
+  const auto tables = parseExcel(book, "", true, false, false, false);
   const std::string text = readFile(dir_ / "out" / "S.txt");
-  EXPECT_EQ(size_t{203} * 16018, text.size());
-  EXPECT_TRUE(renderSheet(table, 1000) == text);
+  EXPECT_EQ(size_t{1203} * (16 * 151 + 2), text.size());
+  EXPECT_TRUE(renderSheet(tables.at("S"), 150) == text);
+  EXPECT_EQ(renderSheet(tables.at("A"), 150), readFile(dir_ / "out" / "A.txt"));
+  EXPECT_EQ(renderSheet(tables.at("Z"), 150), readFile(dir_ / "out" / "Z.txt"));
 }
 
 TEST_F(BatchTest, Errors) {
