@@ -101,12 +101,21 @@ inline int32_t skipWhitespace(XmlReader& r, int32_t pos, bool* skipped = nullptr
   return skipWhitespaceRun(r, pos, skipped);
 }
 
+// The first position at or after pos in p whose byte is in one of the
+// classes of stop. The scans walk a pointer: the loop then needs no index.
+inline int32_t scanUntil(const char* p, int32_t pos, uint8_t stop) {
+  const char* q = p + pos;
+  while (!(kClass[static_cast<unsigned char>(*q)] & stop)) ++q;
+  return static_cast<int32_t>(q - p);
+}
+
 // The end of the name starting at pos in p; pos itself when no name starts
 // there. Name bytes are never refill characters, so plain increments are safe.
 inline int32_t nameEnd(const char* p, int32_t pos) {
   if (!isNameStart(static_cast<unsigned char>(p[pos]))) return pos;
-  do ++pos; while (isNameChar(static_cast<unsigned char>(p[pos])));
-  return pos;
+  const char* q = p + pos + 1;
+  while (isNameChar(static_cast<unsigned char>(*q))) ++q;
+  return static_cast<int32_t>(q - p);
 }
 
 // Appends the name at pos to out; appends nothing when no name starts there.
@@ -249,7 +258,7 @@ void readCharData(XmlReader& r) {
   for (;;) {
     const char* p = r.buf.data();
     int32_t start = pos;
-    while (!(kClass[static_cast<unsigned char>(p[pos])] & kTextStop)) ++pos;
+    pos = scanUntil(p, pos, kTextStop);
     if (pos > start) a.append(p + start, static_cast<size_t>(pos - start));
     if (!isBreakOrSlash(static_cast<unsigned char>(p[pos]))) break;
     pos = passStored(r, pos, a);
@@ -496,7 +505,7 @@ int32_t readQuotedValue(XmlReader& r, int32_t pos) {
   for (;;) {
     const char* p = r.buf.data();
     int32_t start = pos;
-    while (!(kClass[static_cast<unsigned char>(p[pos])] & kValueStop)) ++pos;
+    pos = scanUntil(p, pos, kValueStop);
     if (pos > start) {
       if (pendingSpace) b += ' ', pendingSpace = false;
       b.append(p + start, static_cast<size_t>(pos - start));
