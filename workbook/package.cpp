@@ -102,12 +102,23 @@ InvalidXlsxFileError entryError(const char* what, const ArchiveReader& archive,
                               entryName);
 }
 
-int64_t compressedSize(ArchiveReader& archive, const std::string& entryName) {
+// An entry's sizes as the archive states them; 0 compressed and -1 inflated
+// when unknown.
+struct StatedSizes {
+  int64_t compressed = 0;
+  int64_t inflated = -1;
+};
+
+StatedSizes statedSizes(ArchiveReader& archive, const std::string& entryName) {
   zip_stat_t st;
   zip_stat_init(&st);
-  if (zip_stat(archive.handle(), entryName.c_str(), 0, &st) != 0) return 0;
-  if ((st.valid & ZIP_STAT_COMP_SIZE) == 0) return 0;
-  return static_cast<int64_t>(st.comp_size);
+  StatedSizes sizes;
+  if (zip_stat(archive.handle(), entryName.c_str(), 0, &st) != 0) return sizes;
+  if (st.valid & ZIP_STAT_COMP_SIZE) sizes.compressed = static_cast<int64_t>(st.comp_size);
+  if ((st.valid & ZIP_STAT_SIZE) && st.size <= static_cast<zip_uint64_t>(INT64_MAX)) {
+    sizes.inflated = static_cast<int64_t>(st.size);
+  }
+  return sizes;
 }
 
 // What a whole package has inflated so far, against the size of its file.
@@ -402,7 +413,13 @@ void copyEntry(ArchiveReader& archive, const std::string& entryName, const std::
   if (!out) throw IOError("Failed to create output file: " + destPath);
   std::unique_ptr<ArchiveEntryStream> entry = openEntryStream(archive, entryName);
   if (!entry) throw entryError("unreadable entry", archive, entryName);
-  const int64_t compressed = compressedSize(archive, entryName);
+  const StatedSizes stated = statedSizes(archive, entryName);
+  const int64_t compressed = stated.compressed;
+  // An entry that says it inflates past the limits is refused before any of
+  // it is written: inflating it would only fill TEMP up to the limit first.
+  if (stated.inflated >= 0 && inflateLimitExceeded(stated.inflated, compressed, limits)) {
+    throw entryError("entry too large", archive, entryName);
+  }
   std::vector<char> buffer(kCopyBufferBytes);
   int64_t inflated = 0;
   for (;;) {
