@@ -237,16 +237,16 @@ void readWhitespace(XmlReader& r) {
     const char* p = r.buf.data();
     int32_t start = pos;
     while (p[pos] == ' ' || p[pos] == '\t') ++pos;
-    if (pos > start) a.append(p + start, static_cast<size_t>(pos - start));
-    if (p[pos] == '\r') {
-      a += '\n';
-      pos = passCR(r, pos);
-    } else if (p[pos] == '\n') {
-      a += '\n';
+    if (p[pos] == '\n') {
+      // The LF is stored as it stands, in one piece with the run before it.
+      a.append(p + start, static_cast<size_t>(pos + 1 - start));
       pos = passLF(r, pos);
-    } else {
-      break;
+      continue;
     }
+    if (pos > start) a.append(p + start, static_cast<size_t>(pos - start));
+    if (p[pos] != '\r') break;
+    a += '\n';
+    pos = passCR(r, pos);
   }
   r.bufpos = pos;
   r.kind = xmlWhitespace;
@@ -267,6 +267,15 @@ void readCharData(XmlReader& r) {
   r.kind = xmlCharData;
 }
 
+// Byte equality without a library call, for the short names compared here.
+inline bool sameText(const std::string& x, const std::string& y) {
+  if (x.size() != y.size()) return false;
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (x[i] != y[i]) return false;
+  }
+  return true;
+}
+
 void readStartTag(XmlReader& r) {
   int32_t pos = readName(r, r.bufpos + 1, r.a);
   if (r.a.empty()) {
@@ -282,7 +291,8 @@ void readStartTag(XmlReader& r) {
   if (isNameStart(ch)) {
     r.kind = xmlElementOpen;
     r.state = stateAttr;
-    r.c.assign(r.a);
+    // Sibling elements mostly share their name: copy only a new one.
+    if (!sameText(r.c, r.a)) r.c.assign(r.a);
     r.cIsEmpty = false;
   } else {
     r.kind = xmlElementStart;
