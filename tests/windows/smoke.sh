@@ -6,6 +6,8 @@
 #
 # 1. tabulon.exe converts a copy of examples/ and a workbook with a non-ASCII
 #    name; the output trees must be byte for byte the Linux build's.
+#    So does a workbook large enough to be parsed on threads of its own while
+#    it is extracted.
 # 2. A missing file, a non-workbook and a hostile archive (an entry named
 #    ../evil.xml) give the same "Error: ..." / "Skipped: ..." lines and exit
 #    status as on Linux. Windows is given its own paths ("\" separators) and
@@ -67,6 +69,35 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.writestr("[Content_Types].xml", "<Types/>")
     z.writestr("../evil.xml", "<x/>")
 EOF
+  # Two sheets of 60,000 rows (5 MB of XML) and their shared strings last,
+  # as spreadsheet programs write them.
+  python3 - "$dir/large.xlsx" <<'EOF'
+import sys, zipfile
+ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
+rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+def sheet(k):
+    rows = "".join('<row r="%d"><c r="A%d"><v>%d</v></c><c r="B%d" t="s"><v>%d</v></c>'
+                   '<c r="C%d"><v>%r</v></c></row>' % (r, r, r * k, r, r % 500, r, r / 7.0)
+                   for r in range(1, 60001))
+    return '<worksheet %s><dimension ref="A1:C60000"/><sheetData>%s</sheetData></worksheet>' % (ns, rows)
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("[Content_Types].xml",
+               '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+               '<Override PartName="/xl/workbook.xml"/><Override PartName="/xl/worksheets/sheet1.xml"/>'
+               '<Override PartName="/xl/worksheets/sheet2.xml"/>'
+               '<Override PartName="/xl/sharedStrings.xml"/></Types>')
+    z.writestr("xl/workbook.xml", '<workbook %s xmlns:r="%s"><sheets>'
+               '<sheet name="One" sheetId="1" r:id="rId1"/><sheet name="Two" sheetId="2" r:id="rId2"/>'
+               '</sheets></workbook>' % (ns, rel))
+    z.writestr("xl/_rels/workbook.xml.rels",
+               '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+               '<Relationship Id="rId1" Target="worksheets/sheet1.xml"/>'
+               '<Relationship Id="rId2" Target="worksheets/sheet2.xml"/></Relationships>')
+    z.writestr("xl/worksheets/sheet1.xml", sheet(3))
+    z.writestr("xl/worksheets/sheet2.xml", sheet(11))
+    z.writestr("xl/sharedStrings.xml", '<sst %s>%s</sst>'
+               % (ns, "".join("<si><t>word %d</t></si>" % i for i in range(500))))
+EOF
 }
 
 # run_case NAME PATH: runs both builds on the relative PATH in their input
@@ -109,6 +140,14 @@ if diff -r "$WORK/lin/intl" "$WORK/win/intl" >"$WORK/intl.diff"; then
 else
   fail "unicode: outputs differ"
   cat "$WORK/intl.diff"
+fi
+
+run_case large large.xlsx
+if diff -r "$WORK/lin/zz_large" "$WORK/win/zz_large" >"$WORK/large.diff"; then
+  pass "large: $(du -sk "$WORK/win/zz_large" | cut -f1) KB of sheet files byte-identical"
+else
+  fail "large: sheet files differ"
+  head -20 "$WORK/large.diff"
 fi
 
 run_case missing missing.xlsx
