@@ -511,6 +511,16 @@ int32_t readQuotedValue(XmlReader& r, int32_t pos) {
   const char quote = r.buf[pos];
   ++pos;
   std::string& b = r.b;
+  {
+    // Most values hold no whitespace, reference, slash or other quote: they
+    // are taken in one piece.
+    const char* p = r.buf.data();
+    int32_t end = scanUntil(p, pos, kValueStop);
+    if (p[end] == quote) {
+      if (end > pos) b.append(p + pos, static_cast<size_t>(end - pos));
+      return end + 1;
+    }
+  }
   bool pendingSpace = false;
   for (;;) {
     const char* p = r.buf.data();
