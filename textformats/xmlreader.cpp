@@ -601,7 +601,7 @@ TABULON_NOINLINE int32_t skipBadValue(XmlReader& r, int32_t pos) {
   }
 }
 
-void readAttribute(XmlReader& r) {
+TABULON_NOINLINE void readAttribute(XmlReader& r) {
   r.kind = xmlAttribute;
   r.a.clear();
   r.b.clear();
