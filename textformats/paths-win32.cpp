@@ -71,6 +71,21 @@ EntryClass classifyEntry(const std::filesystem::path& p, std::error_code& ec) {
   return EntryClass::file;
 }
 
+std::vector<FolderEntry> listFolderEntries(const std::filesystem::path& folder,
+                                           std::error_code& ec) {
+  // Reparse points are told apart by their attributes, which the listing
+  // does not keep: each entry is looked at.
+  std::vector<FolderEntry> entries;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::error_code typeError;
+    EntryClass type = classifyEntry(it->path(), typeError);
+    if (typeError) type = EntryClass::missing;
+    entries.push_back({it->path(), type});
+  }
+  return entries;
+}
+
 bool removeEntry(const std::filesystem::path& p, EntryClass /*entryClass*/, std::error_code& ec) {
   ec.clear();
   const DWORD attributes = GetFileAttributesW(p.c_str());

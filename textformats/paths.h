@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace tabulon {
 
@@ -45,6 +46,19 @@ EntryClass classifyEntry(const std::filesystem::path& p, std::error_code& ec);
 // attributes reset to normal (clearing read-only) and is deleted once more.
 // Returns false with ec set when it stays.
 bool removeEntry(const std::filesystem::path& p, EntryClass entryClass, std::error_code& ec);
+
+// One entry of a folder listing.
+struct FolderEntry {
+  std::filesystem::path path;
+  EntryClass type;  // as classifyEntry gives it; `missing` when it went meanwhile
+};
+
+// The entries of folder, each with its class, in the order the system lists
+// them. The classes come with the listing where the system gives them, so a
+// folder of n entries costs no n extra look-ups. On a failure, ec is set and
+// the entries listed so far are returned.
+std::vector<FolderEntry> listFolderEntries(const std::filesystem::path& folder,
+                                           std::error_code& ec);
 
 }  // namespace tabulon
 

@@ -157,6 +157,27 @@ void setExtractionFolder(std::string folder) { extractionFolderSlot() = std::mov
 
 std::string extractionLockPath() { return extractionFolder() + ".lock"; }
 
+namespace {
+
+// Removes the folder top, known to be one, and everything in it.
+void removeFolderContents(const fs::path& top) {
+  std::error_code ec;
+  const std::vector<FolderEntry> entries = listFolderEntries(top, ec);
+  if (ec) throw osError(ec, top);
+  for (const FolderEntry& entry : entries) {
+    if (entry.type == EntryClass::missing) continue;  // gone since listed
+    if (entry.type == EntryClass::directory) {
+      removeFolderContents(entry.path);
+      continue;
+    }
+    // A read-only file is made writable and deleted once more (removeEntry).
+    if (!removeEntry(entry.path, entry.type, ec)) throw osError(ec, entry.path);
+  }
+  if (!removeEntry(top, EntryClass::directory, ec)) throw osError(ec, top);
+}
+
+}  // namespace
+
 void removeFolderTree(const std::string& folder) {
   std::error_code ec;
   const fs::path top = pathFromUtf8(folder);
@@ -167,22 +188,7 @@ void removeFolderTree(const std::string& folder) {
     if (!removeEntry(top, topClass, ec)) throw osError(ec, top);
     return;
   }
-  std::vector<fs::path> entries;
-  for (fs::directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec)) {
-    entries.push_back(it->path());
-  }
-  if (ec) throw osError(ec, top);
-  for (const fs::path& entry : entries) {
-    const EntryClass entryClass = classifyEntry(entry, ec);
-    if (ec || entryClass == EntryClass::missing) continue;  // gone since listed
-    if (entryClass == EntryClass::directory) {
-      removeFolderTree(utf8FromPath(entry));
-      continue;
-    }
-    // A read-only file is made writable and deleted once more (removeEntry).
-    if (!removeEntry(entry, entryClass, ec)) throw osError(ec, entry);
-  }
-  if (!removeEntry(top, EntryClass::directory, ec)) throw osError(ec, top);
+  removeFolderContents(top);
 }
 
 void removeExtractionFolder() { removeFolderTree(extractionFolder()); }
@@ -461,6 +467,7 @@ void extractArchive(ArchiveReader& archive, const std::string& destFolder,
   PackageBudget package = packageBudget(archive);
   const int count = zip_get_num_files(archive.handle());
   std::vector<std::string_view> parts;
+  fs::path lastParent;  // the folder the previous entry went to, known to exist
   for (int i = 0; i < count; ++i) {
     const char* raw = zip_get_name(archive.handle(), static_cast<zip_uint64_t>(i), 0);
     if (raw == nullptr) throw entryError("unreadable entry", archive, "#" + std::to_string(i));
@@ -476,7 +483,10 @@ void extractArchive(ArchiveReader& archive, const std::string& destFolder,
       createDirectories(dest);
       continue;
     }
-    if (parts.size() > 1) createDirectories(dest.parent_path());
+    if (parts.size() > 1 && dest.parent_path() != lastParent) {
+      createDirectories(dest.parent_path());
+      lastParent = dest.parent_path();
+    }
     copyEntry(archive, name, utf8FromPath(dest), limits, package, tap ? tap(i) : nullptr);
   }
 }
