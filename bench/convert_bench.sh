@@ -95,6 +95,9 @@ measure() {
   times="" cpus="" peak=0 i=0
   while [ $i -lt "$n" ]; do
     rm -rf "$work/out/$tool" && mkdir -p "$work/out/$tool"
+    # tabulon writes its zz_ folders beside the workbooks: like the others,
+    # it starts with none, instead of replacing the previous run's files.
+    [ "$tool" = tabulon ] && rm -rf "$work"/zz_*
     # Each run starts on a quiet disk: the write-back of the previous run's
     # hundreds of MB would otherwise stall this one's file creations.
     sync
