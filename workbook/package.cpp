@@ -275,28 +275,28 @@ class EntryPipe::Stream : public InputStream {
 EntryPipe::EntryPipe(std::string name, int64_t maxBytes, size_t capacity)
     : name_(std::move(name)),
       maxBytes_(maxBytes),
-      ring_(static_cast<size_t>(std::clamp<int64_t>(maxBytes, 1, static_cast<int64_t>(capacity)))) {}
+      capacity_(static_cast<size_t>(std::clamp<int64_t>(maxBytes, 1, static_cast<int64_t>(capacity)))) {}
 
 void EntryPipe::write(const char* data, size_t n) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    written_ += static_cast<int64_t>(n);
-    if (written_ > maxBytes_) overflowed_ = true;
-    if (overflowed_) readerGone_ = true;  // nothing more for the reader
+  std::unique_lock<std::mutex> lock(mutex_);
+  written_ += static_cast<int64_t>(n);
+  if (written_ > maxBytes_) {
+    overflowed_ = true;
+    readerGone_ = true;  // nothing more for the reader, which is told
+    changed_.notify_all();
   }
-  changed_.notify_all();
-  while (n > 0) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return readerGone_ || count_ < ring_.size(); });
-    if (readerGone_) return;
-    const size_t tail = (head_ + count_) % ring_.size();
-    const size_t room = std::min(ring_.size() - count_, ring_.size() - tail);
-    const size_t k = std::min(n, room);
-    std::memcpy(ring_.data() + tail, data, k);
+  // The buffer is taken when the entry's bytes arrive, not when the read is
+  // planned, and left unfilled: the bytes themselves fill it.
+  if (!readerGone_ && !ring_) ring_.reset(new char[capacity_]);
+  while (n > 0 && !readerGone_) {
+    changed_.wait(lock, [this] { return readerGone_ || count_ < capacity_; });
+    if (readerGone_) break;
+    const size_t tail = (head_ + count_) % capacity_;
+    const size_t k = std::min({n, capacity_ - count_, capacity_ - tail});
+    std::memcpy(ring_.get() + tail, data, k);
     count_ += k;
     data += k;
     n -= k;
-    lock.unlock();
     changed_.notify_all();
   }
 }
@@ -327,9 +327,9 @@ int32_t EntryPipe::read(char* dst, int32_t n) {
   changed_.wait(lock, [this] { return count_ > 0 || closed_ || aborted_ || overflowed_; });
   if (aborted_ || overflowed_) throw IOError("cannot read: " + name_);
   if (count_ == 0) return 0;
-  const size_t k = std::min({static_cast<size_t>(n), count_, ring_.size() - head_});
-  std::memcpy(dst, ring_.data() + head_, k);
-  head_ = (head_ + k) % ring_.size();
+  const size_t k = std::min({static_cast<size_t>(n), count_, capacity_ - head_});
+  std::memcpy(dst, ring_.get() + head_, k);
+  head_ = (head_ + k) % capacity_;
   count_ -= k;
   lock.unlock();
   changed_.notify_all();
@@ -345,6 +345,8 @@ void EntryPipe::readerGone() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     readerGone_ = true;
+    ring_.reset();
+    count_ = 0;
   }
   changed_.notify_all();
 }

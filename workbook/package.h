@@ -186,8 +186,9 @@ class EntryPipe : public std::enable_shared_from_this<EntryPipe> {
 
   const std::string name_;
   const int64_t maxBytes_;
+  const size_t capacity_;
   int64_t written_ = 0;
-  std::vector<char> ring_;
+  std::unique_ptr<char[]> ring_;  // taken at the first write, given back when the reader goes
   size_t head_ = 0, count_ = 0;
   bool closed_ = false, aborted_ = false, readerGone_ = false, overflowed_ = false;
   std::mutex mutex_;

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
-#include <memory>
-#include <optional>
 #include <filesystem>
 #include <future>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "textformats/paths.h"
@@ -194,8 +194,9 @@ void readExtractedSheets(PackageSession& package, bool header, bool skipHeaders,
 // parsing them. Both can run at once: the small parts that say which entry is
 // which (content types, workbook, its relationships, styles) are read
 // straight from the archive first, then the extraction writes every entry to
-// the folder as always and hands the worksheets and the shared strings, as it
-// inflates them, to a parser on a second thread. Nothing is read back from
+// the folder as always and hands the worksheets, as it inflates them, to a
+// parser on a second thread; a third reads the shared strings from the
+// archive and builds the tables (see StreamPlan). Nothing is read back from
 // the folder. Whenever the archive leaves any doubt about what a reader of
 // the folder would find (names that collide or cannot be extracted, a part
 // missing or unreadable, a small part that fails to parse, two sheets on one
